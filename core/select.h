@@ -1,0 +1,74 @@
+// Move selection: the eligible list member of largest push gain, ties broken
+// uniformly at random (reservoir style: the k-th tied member replaces the
+// choice with probability 1/k).  Changes no state; draws only for ties and,
+// in the sampled scan, for positions.
+#pragma once
+
+#include <cmath>
+
+#include "core/state.h"
+
+// The tabu rule with aspiration: a tabu member is passed over unless pushing
+// it would beat the best set, strictly.
+template <class P, class R>
+bool passed_over(const SearchState<P, R>& s, int u) {
+  return s.cur_iter < s.tabu_lst[u] && s.best_weight >= s.cur_weight + s.dweight[u];
+}
+
+// Running maximum with the profile's start value and tie tolerance.  The
+// strictly-greater test comes first, so a gain above the run's opening gain by
+// less than the tolerance opens a new run; ties are measured against the
+// opening gain.
+template <class P, class R>
+struct MaxRun {
+  double best = P::kStartBest;
+  int choice = -1;
+  int count = 0;
+
+  void consider(SearchState<P, R>& s, int u) {
+    const double d = s.dweight[u];
+    if (d > best) {
+      choice = u;
+      best = d;
+      count = 1;
+    } else if (std::fabs(d - best) < P::kTieTolerance) {
+      count++;
+      if (s.rng() % count == 0) choice = u;
+    }
+  }
+  int result(int& vertex_out, int& gain_out) const {
+    if (choice == -1) return 0;
+    vertex_out = choice;
+    // No caller reads the gain; keep the conversion defined for any value.
+    gain_out = best >= 2147483647.0 ? 2147483647 : best <= -2147483648.0 ? -2147483647 - 1 : static_cast<int>(best);
+    return 1;
+  }
+};
+
+// Full scan of `list` in position order.
+template <class P, class R>
+int evaluate_list_max(SearchState<P, R>& s, const ST_RandAccessList* list, int& vertex_out, int& gain_out) {
+  MaxRun<P, R> run;
+  for (int i = 0; i < list->vnum; i++) {
+    const int u = list->vlist[i];
+    if (passed_over(s, u)) continue;
+    run.consider(s, u);
+  }
+  return run.result(vertex_out, gain_out);
+}
+
+// Sampled scan: sample_size members drawn with replacement; a full scan when
+// the list is not longer than the sample.  Each position draw comes before the
+// tie draw it may cause.
+template <class P, class R>
+int evaluate_partiel_max(SearchState<P, R>& s, const ST_RandAccessList* list, int sample_size, int& vertex_out,
+                         int& gain_out) {
+  if (sample_size >= list->vnum) return evaluate_list_max(s, list, vertex_out, gain_out);
+  MaxRun<P, R> run;
+  for (int k = 0; k < sample_size; k++) {
+    const int u = list->vlist[s.rng() % list->vnum];
+    if (passed_over(s, u)) continue;
+    run.consider(s, u);
+  }
+  return run.result(vertex_out, gain_out);
+}

@@ -1,0 +1,183 @@
+// Search state: the current conflict-free set C with its incrementally kept
+// counters and gains, the tabu expiries, the three candidate lists that divide
+// the non-members, and the record of the best set found.
+//
+// Invariants between moves (see core/audit.h, which recomputes them):
+//  1. C is conflict-free.
+//  2. adj_num_in_c[v] = members of C conflicting with v (0 for members).
+//  3. dweight[v] = weight change of pushing v: w(v) minus the weights of its
+//     conflicting members for a non-member; -w(v) for a member.
+//  4. cur_weight = weight of C.
+//  5. num_v_adj[k] = vertices with conflict count k, for k >= 1.
+//  6. Every non-member is in exactly one of pos_lst / cand_lst / rest_lst,
+//     chosen by the program's partition rule (profile P); members in none.
+#pragma once
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "core/graph.h"
+#include "core/params.h"
+#include "core/ral.h"
+#include "core/rng.h"
+
+template <class P, class R = CRand>
+struct SearchState {
+  using Profile = P;
+
+  // Instance and parameters, read only.
+  const ConflictGraph* g = nullptr;
+  SearchParams params;
+  int n_vertex = 0;
+
+  // The current set C.
+  ST_RandAccessList* cur_c_set = nullptr;  // members, in list order
+  std::vector<int> is_in_c;                // 1 exactly for members
+  std::vector<int> adj_num_in_c;           // conflict count
+  std::vector<int> num_v_adj;              // histogram of conflict counts (read for k >= 1)
+  std::vector<double> dweight;             // push gain
+  double cur_weight = 0;                   // weight of C
+  int cur_iter = 0;                        // search-loop iterations over all restarts
+
+  // Tabu and lookup hint.
+  std::vector<int> tabu_lst;  // tabu while cur_iter < tabu_lst[v]
+  std::vector<int> pre_adj;   // last member seen conflicting with v; re-validated before use
+
+  // Candidate lists: improving, mildly worsening, the rest.
+  ST_RandAccessList* pos_lst = nullptr;
+  ST_RandAccessList* cand_lst = nullptr;
+  ST_RandAccessList* rest_lst = nullptr;
+  double cand_thresh = 0.0;  // gain threshold (gain-threshold partition)
+  int con_thresh = 1;        // conflict-count threshold (conflict-threshold partition)
+
+  // Best record.
+  long start_time = 0;       // clock ticks; times are measured from process start
+  double best_weight = 0;
+  int best_iter = 0;
+  long best_end_time = 0;    // clock() when the best was recorded
+  int best_size = 0;         // members of the best set
+  std::vector<int> best_vertex;
+
+  R rng;
+
+  SearchState() = default;
+  SearchState(const SearchState&) = delete;
+  SearchState& operator=(const SearchState&) = delete;
+  ~SearchState() {
+    ral_release(cur_c_set);
+    ral_release(pos_lst);
+    ral_release(cand_lst);
+    ral_release(rest_lst);
+  }
+};
+
+// One-time initialisation after loading: empty C, every vertex waiting in
+// pos_lst in ascending order, generator seeded, empty best record.
+template <class P, class R>
+void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams& params) {
+  s.g = &g;
+  s.params = params;
+  const int n = s.n_vertex = g.n_vertex;
+  s.dweight.assign(g.v_weight.data(), g.v_weight.data() + n);
+  s.pos_lst = ral_init(n);
+  s.cand_lst = ral_init(n);
+  s.rest_lst = ral_init(n);
+  s.cand_thresh = 0.0;
+  s.pre_adj.assign(n, 0);
+  s.cur_c_set = ral_init(n);
+  s.is_in_c.assign(n, 0);
+  s.adj_num_in_c.assign(n, 0);
+  s.num_v_adj.assign(static_cast<size_t>(n) + 1, 0);
+  s.tabu_lst.assign(n, 0);
+  for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);
+  s.rng.seed(static_cast<unsigned>(params.para_seed));
+  s.cur_weight = 0;
+  s.cur_iter = 0;
+  s.start_time = 0;
+  s.best_vertex.assign(n, 0);
+  s.best_iter = 0;
+  s.best_weight = 0;
+  s.best_size = 0;
+}
+
+// Back to the empty-C state before a random restart.  Keeps cur_iter, the best
+// record, the pre_adj hints and the adapted threshold.
+template <class P, class R>
+void reinit_data(SearchState<P, R>& s) {
+  const int n = s.n_vertex;
+  for (int v = 0; v < n; v++) s.dweight[v] = s.g->v_weight[v];
+  ral_clear(s.pos_lst);
+  ral_clear(s.cand_lst);
+  ral_clear(s.rest_lst);
+  ral_clear(s.cur_c_set);
+  std::fill(s.is_in_c.begin(), s.is_in_c.end(), 0);
+  std::fill(s.adj_num_in_c.begin(), s.adj_num_in_c.end(), 0);
+  std::fill(s.num_v_adj.begin(), s.num_v_adj.end(), 0);
+  s.cur_weight = 0;
+  std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
+  for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);
+  s.num_v_adj[0] = n;
+}
+
+// Makes C the best set.  Callers call it only when cur_weight > best_weight.
+template <class P, class R>
+void record_current(SearchState<P, R>& s) {
+  s.best_weight = s.cur_weight;
+  s.best_end_time = static_cast<long>(std::clock());
+  s.best_iter = s.cur_iter;
+  s.best_size = s.cur_c_set->vnum;
+  for (int i = 0; i < s.cur_c_set->vnum; i++) s.best_vertex[i] = s.cur_c_set->vlist[i];
+}
+
+// True while the process CPU time, in single precision, is below the limit.
+inline bool within_time_limit(int para_max_seond, long start_time) {
+  return static_cast<float>(para_max_seond) >
+         static_cast<float>(static_cast<long>(std::clock()) - start_time) / 1000000.0f;
+}
+
+// Debugging aid: asserts the partition of the candidate lists.
+template <class P, class R>
+void check_list(const SearchState<P, R>& s) {
+  const int* is_in_c = s.is_in_c.data();
+  const double* dweight = s.dweight.data();
+  const int n_vertex = s.n_vertex;
+  const ST_RandAccessList* cur_c_set = s.cur_c_set;
+  const ST_RandAccessList* pos_lst = s.pos_lst;
+  const ST_RandAccessList* cand_lst = s.cand_lst;
+  const ST_RandAccessList* rest_lst = s.rest_lst;
+  for (int i = 0; i < pos_lst->vnum; i++) {
+    int v = pos_lst->vlist[i];
+    assert(!is_in_c[v]);
+    assert(dweight[v] > 0.0);
+  }
+  for (int i = 0; i < cand_lst->vnum; i++) {
+    int v = cand_lst->vlist[i];
+    assert(!is_in_c[v]);
+    P::check_cand_member(s, v);
+  }
+  for (int i = 0; i < rest_lst->vnum; i++) {
+    int v = rest_lst->vlist[i];
+    assert(!is_in_c[v]);
+    P::check_rest_member(s, v);
+  }
+  assert(n_vertex - cur_c_set->vnum == pos_lst->vnum + cand_lst->vnum + rest_lst->vnum);
+  (void)is_in_c, (void)dweight, (void)n_vertex, (void)cur_c_set;
+}
+
+// Debugging aid: dumps the first two lists and the conflict counts 0/1 of the non-members.
+template <class P, class R>
+void dbg_chk(const SearchState<P, R>& s) {
+  std::printf("Pos list:\n");
+  ral_showList(s.pos_lst, stdout);
+  std::printf("Cand list:\n");
+  ral_showList(s.cand_lst, stdout);
+  std::printf("check:");
+  for (int v = 0; v < s.n_vertex; v++) {
+    if (s.is_in_c[v]) continue;
+    if (s.adj_num_in_c[v] == 0) std::printf("%d(0)  ", v);
+    else if (s.adj_num_in_c[v] == 1) std::printf("%d(1) ", v);
+  }
+}

@@ -1,0 +1,39 @@
+// The run driver shared by both programs: parse, echo, load, search, verify,
+// print.  `Program` supplies the output words (Program::kText), the loader
+// under the program's own name, and solve() with its search state type.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+
+#include "frontend/loader.h"
+#include "frontend/params.h"
+#include "frontend/report.h"
+
+template <class Program>
+int run_program(int argc, char** argv) {
+  const ProgramText& text = Program::kText;
+  static RunParams params;
+  read_parameters(argc, argv, params, text.name);
+
+  static ConflictGraph graph;
+  switch (Program::load(params.para_file, graph)) {
+    case LoadStatus::ok: break;
+    case LoadStatus::cannot_open: std::printf("File %s not found \n", params.para_file); return -1;
+    case LoadStatus::invalid: return 1;
+  }
+
+  auto state = std::make_unique<typename Program::State>();
+  Program::solve(*state, graph, params);
+
+  BestRecord best{state->best_vertex.data(), state->best_size, state->best_weight,
+                  state->best_iter,          state->best_end_time, state->start_time};
+  // The check sees the set in the order the search recorded it.
+  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
+    std::printf("check ERROR \n");
+    return 1;
+  }
+  print_final_set(text, best, stdout);
+  report_result(text, params, best, stdout);
+  return 0;
+}

@@ -1,0 +1,374 @@
+#include "frontend/loader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// Reads the file in large blocks; tracks the line number for diagnostics.
+class Reader {
+ public:
+  explicit Reader(int fd) : fd_(fd) {}
+  ~Reader() {
+    std::free(buf_);
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool init() {
+    buf_ = static_cast<char*>(std::malloc(kBlock));
+    return buf_ != nullptr;
+  }
+  // Next byte without consuming it, or -1 at the end of the input.
+  int peek() {
+    if (pos_ == len_ && !refill()) return -1;
+    return static_cast<unsigned char>(buf_[pos_]);
+  }
+  int get() {
+    int c = peek();
+    if (c >= 0) {
+      pos_++;
+      if (c == '\n') line_++;
+    }
+    return c;
+  }
+  void skip_space() {
+    for (;;) {
+      int c = peek();
+      if (c < 0 || !is_space(c)) return;
+      get();
+    }
+  }
+  long line() const { return line_; }
+  int read_errno() const { return read_errno_; }
+
+  static bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+ private:
+  static constexpr size_t kBlock = 1 << 20;
+  bool refill() {
+    if (eof_) return false;
+    for (;;) {
+      ssize_t r = ::read(fd_, buf_, kBlock);
+      if (r > 0) {
+        pos_ = 0;
+        len_ = static_cast<size_t>(r);
+        return true;
+      }
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) read_errno_ = errno;
+      eof_ = true;
+      return false;
+    }
+  }
+  int fd_;
+  char* buf_ = nullptr;
+  size_t pos_ = 0, len_ = 0;
+  bool eof_ = false;
+  int read_errno_ = 0;
+  long line_ = 1;
+};
+
+class Loader {
+ public:
+  Loader(const char* path, ConflictGraph& g, Reader& in) : path_(path), g_(g), in_(in) {}
+  LoadStatus run();
+
+ private:
+  LoadStatus fail(long line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+  bool find_problem_line(std::string& line);
+  bool parse_problem_line(const std::string& line, long long& n, long long& m);
+  // Record parsing; every number must be followed by a blank, a line end or the end of the file.
+  enum class Tok { ok, eof, bad, too_long };
+  Tok read_word(char& first);
+  Tok read_int(long long& value);
+  Tok read_double(double& value, std::string& text);
+  bool allocate(long long n, long long m);
+  void build_lists();
+
+  const char* path_;
+  ConflictGraph& g_;
+  Reader& in_;
+  long problem_line_no_ = 0;
+};
+
+LoadStatus Loader::fail(long line, const char* fmt, ...) {
+  std::fprintf(stderr, "%s:", path_);
+  if (line > 0) std::fprintf(stderr, "%ld:", line);
+  std::fputc(' ', stderr);
+  va_list ap;
+  va_start(ap, fmt);
+  std::vfprintf(stderr, fmt, ap);
+  va_end(ap);
+  std::fputc('\n', stderr);
+  return LoadStatus::invalid;
+}
+
+// Header lines are read whole, whatever their length, so that a long comment
+// can never be taken for the problem line.  Only a line whose first character
+// is 'p' is the problem line.  The problem line itself is kept up to a sane
+// length; its counts lie at its start.
+bool Loader::find_problem_line(std::string& line) {
+  constexpr size_t kKeep = 1 << 16;
+  for (;;) {
+    problem_line_no_ = in_.line();
+    int c = in_.get();
+    if (c < 0) return false;
+    bool problem = (c == 'p');
+    line.clear();
+    while (c >= 0 && c != '\n') {
+      if (problem && line.size() < kKeep) line.push_back(static_cast<char>(c));
+      c = in_.get();
+    }
+    if (problem) return true;
+  }
+}
+
+namespace {
+bool parse_count(const char* s, size_t len, long long& out) {
+  size_t i = 0;
+  bool neg = false;
+  if (i < len && (s[i] == '+' || s[i] == '-')) neg = (s[i++] == '-');
+  if (i == len) return false;
+  long long v = 0;
+  for (; i < len; i++) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    if (v < (1LL << 40)) v = v * 10 + (s[i] - '0');
+  }
+  out = neg ? -v : v;
+  return true;
+}
+}  // namespace
+
+bool Loader::parse_problem_line(const std::string& line, long long& n, long long& m) {
+  // Words: "p", the format word (not examined), n, and m (0 when absent).
+  const char* s = line.c_str();
+  size_t len = line.size(), i = 0;
+  std::string words[4];
+  int count = 0;
+  while (count < 4) {
+    while (i < len && Reader::is_space(static_cast<unsigned char>(s[i]))) i++;
+    if (i == len) break;
+    size_t start = i;
+    while (i < len && !Reader::is_space(static_cast<unsigned char>(s[i]))) i++;
+    words[count++].assign(s + start, i - start);
+  }
+  long pline = problem_line_no_;
+  if (count < 3) {
+    fail(pline, "the problem line lacks the vertex count (expected \"p <format> <vertices> <edges>\")");
+    return false;
+  }
+  if (!parse_count(words[2].data(), words[2].size(), n)) {
+    fail(pline, "the vertex count \"%.40s\" of the problem line is not a number", words[2].c_str());
+    return false;
+  }
+  m = 0;
+  if (count == 4 && !parse_count(words[3].data(), words[3].size(), m)) {
+    fail(pline, "the edge count \"%.40s\" of the problem line is not a number", words[3].c_str());
+    return false;
+  }
+  if (n <= 0) {
+    fail(pline, "the problem line announces %lld vertices; at least 1 is needed", n);
+    return false;
+  }
+  if (n > kMaxVertices) {
+    fail(pline, "the problem line announces %lld vertices; at most %d are supported", n, kMaxVertices);
+    return false;
+  }
+  long long max_m = n * (n - 1) / 2;
+  if (m < 0 || m > max_m) {
+    fail(pline, "the problem line announces %lld edges; a graph of %lld vertices has between 0 and %lld", m, n,
+         max_m);
+    return false;
+  }
+  return true;
+}
+
+Loader::Tok Loader::read_word(char& first) {
+  in_.skip_space();
+  int c = in_.get();
+  if (c < 0) return Tok::eof;
+  first = static_cast<char>(c);
+  int len = 1;
+  while ((c = in_.peek()) >= 0 && !Reader::is_space(c)) {
+    in_.get();
+    len++;
+  }
+  return len > 99 ? Tok::too_long : Tok::ok;
+}
+
+Loader::Tok Loader::read_int(long long& value) {
+  in_.skip_space();
+  int c = in_.peek();
+  if (c < 0) return Tok::eof;
+  bool neg = false;
+  if (c == '+' || c == '-') {
+    neg = (c == '-');
+    in_.get();
+    c = in_.peek();
+  }
+  if (c < '0' || c > '9') return Tok::bad;
+  long long v = 0;
+  while (c >= '0' && c <= '9') {
+    if (v < (1LL << 40)) v = v * 10 + (c - '0');
+    in_.get();
+    c = in_.peek();
+  }
+  if (c >= 0 && !Reader::is_space(c)) return Tok::bad;
+  value = neg ? -v : v;
+  return Tok::ok;
+}
+
+Loader::Tok Loader::read_double(double& value, std::string& text) {
+  in_.skip_space();
+  int c = in_.peek();
+  if (c < 0) return Tok::eof;
+  text.clear();
+  while ((c = in_.peek()) >= 0 && !Reader::is_space(c)) {
+    if (text.size() < 400) text.push_back(static_cast<char>(c));
+    in_.get();
+  }
+  if (text.size() >= 400) return Tok::bad;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return (end == text.c_str() + text.size()) ? Tok::ok : Tok::bad;
+}
+
+bool Loader::allocate(long long n, long long m) {
+  size_t nn = static_cast<size_t>(n);
+  long long n_edge = n * (n - 1) / 2 - m;
+  bool ok = g_.matrix_adj.alloc(nn * nn, false) && g_.v_weight.alloc(nn, false) &&
+            g_.v_edge_count.alloc(nn, true) && g_.v_adj.alloc(nn, false) &&
+            g_.adj_store.alloc(static_cast<size_t>(2 * n_edge), false);
+  if (!ok) {
+    g_.matrix_adj.alloc(0, false);
+    g_.adj_store.alloc(0, false);
+    fail(0, "cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB", n,
+         n_edge, static_cast<double>(graph_bytes_needed(n, m)) / (1024.0 * 1024.0));
+  }
+  return ok;
+}
+
+// Walks the pairs i < j in row order and fills the conflict lists.  Because
+// each row is walked in ascending order, every list comes out ascending.
+void Loader::build_lists() {
+  const int n = g_.n_vertex;
+  for (int i = 0; i < n; i++) {
+    int deg = 0;
+    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
+    for (int j = 0; j < n; j++) deg += row[j];
+    g_.v_edge_count[i] = deg;
+  }
+  size_t off = 0;
+  for (int i = 0; i < n; i++) {
+    g_.v_adj[i] = g_.adj_store.data() + off;
+    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
+    int* out = g_.v_adj[i];
+    for (int j = 0; j < n; j++)
+      if (row[j]) *out++ = j;
+    off += static_cast<size_t>(g_.v_edge_count[i]);
+  }
+}
+
+LoadStatus Loader::run() {
+  std::string pline;
+  if (!find_problem_line(pline)) {
+    if (in_.read_errno()) return fail(0, "cannot read the file: %s", std::strerror(in_.read_errno()));
+    return fail(0, "no problem line (\"p <format> <vertices> <edges>\") found");
+  }
+  long long n = 0, m = 0;
+  if (!parse_problem_line(pline, n, m)) return LoadStatus::invalid;
+  if (!allocate(n, m)) return LoadStatus::invalid;
+
+  const int nv = static_cast<int>(n);
+  const size_t nn = static_cast<size_t>(nv);
+  g_.n_vertex = nv;
+  for (size_t k = 0; k < nn * nn; k++) g_.matrix_adj[k] = 1;
+  for (size_t i = 0; i < nn; i++) g_.matrix_adj[i * nn + i] = 0;
+  // Default weights: file vertex i weighs (i mod 200) + 1.
+  for (int j = 0; j < nv; j++) g_.v_weight[j] = ((j + 1) % 200) + 1;
+
+  // Exactly m edge records: a word whose first letter is 'e' and two vertex numbers.
+  for (long long rec = 1; rec <= m; rec++) {
+    char kind = 0;
+    long long a = 0, b = 0;
+    Tok t = read_word(kind);
+    if (t == Tok::eof)
+      return fail(in_.line(), "the file ends after %lld of the %lld announced edge records", rec - 1, m);
+    long line = in_.line();
+    if (t == Tok::too_long) return fail(line, "edge record %lld: its first word is longer than 99 characters", rec);
+    if (kind != 'e')
+      return fail(line, "record %lld of the %lld announced edge records is not an edge record (it begins with '%c')",
+                  rec, m, kind);
+    Tok ta = read_int(a);
+    Tok tb = (ta == Tok::ok) ? read_int(b) : ta;
+    if (ta == Tok::eof || tb == Tok::eof)
+      return fail(in_.line(), "the file ends inside edge record %lld of %lld", rec, m);
+    if (ta != Tok::ok || tb != Tok::ok)
+      return fail(in_.line(), "edge record %lld: the vertex numbers are not integers", rec);
+    if (a < 1 || a > n || b < 1 || b > n)
+      return fail(in_.line(), "edge record %lld: vertex %lld lies outside 1..%lld", rec, (a < 1 || a > n) ? a : b, n);
+    if (a == b) return fail(in_.line(), "edge record %lld: vertex %lld is joined to itself", rec, a);
+    size_t ia = static_cast<size_t>(a - 1), ib = static_cast<size_t>(b - 1);
+    if (g_.matrix_adj[ia * nn + ib] == 0)
+      return fail(in_.line(), "edge record %lld repeats the edge %lld-%lld", rec, a, b);
+    g_.matrix_adj[ia * nn + ib] = 0;
+    g_.matrix_adj[ib * nn + ia] = 0;
+  }
+
+  // At most n weight records "v <vertex> <weight>"; the first record of another
+  // kind (or the end of the file) ends them and nothing after it is read.
+  std::string text;
+  for (long long rec = 1; rec <= n; rec++) {
+    in_.skip_space();
+    int c = in_.get();
+    if (c != 'v') break;
+    long long i = 0;
+    double w = 0;
+    Tok ti = read_int(i);
+    if (ti != Tok::ok)
+      return fail(in_.line(), "weight record %lld: %s", rec,
+                  ti == Tok::eof ? "the file ends before its vertex number" : "the vertex number is not an integer");
+    if (i < 1 || i > n) return fail(in_.line(), "weight record %lld: vertex %lld lies outside 1..%lld", rec, i, n);
+    Tok tw = read_double(w, text);
+    if (tw == Tok::eof) return fail(in_.line(), "weight record %lld: the file ends before its weight", rec);
+    if (tw != Tok::ok) return fail(in_.line(), "weight record %lld: \"%.40s\" is not a number", rec, text.c_str());
+    if (!std::isfinite(w) || !(w > 0))
+      return fail(in_.line(), "weight record %lld: the weight %.40s of vertex %lld is not a finite positive number",
+                  rec, text.c_str(), i);
+    g_.v_weight[static_cast<size_t>(i - 1)] = w;
+  }
+  if (in_.read_errno()) return fail(0, "cannot read the file: %s", std::strerror(in_.read_errno()));
+
+  g_.n_edge = static_cast<int>(n * (n - 1) / 2 - m);
+  build_lists();
+  return LoadStatus::ok;
+}
+
+}  // namespace
+
+unsigned long long graph_bytes_needed(long long n, long long m) {
+  unsigned long long nn = static_cast<unsigned long long>(n);
+  unsigned long long n_edge = static_cast<unsigned long long>(n * (n - 1) / 2 - m);
+  return nn * nn * sizeof(int32_t) + nn * (sizeof(double) + sizeof(int) + sizeof(int*)) +
+         2 * n_edge * sizeof(int);
+}
+
+LoadStatus load_conflict_graph(const char* path, ConflictGraph& g) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    std::fprintf(stderr, "Can not open file %s\n", path);
+    return LoadStatus::cannot_open;
+  }
+  Reader in(fd);
+  if (!in.init()) {
+    std::fprintf(stderr, "%s: cannot allocate the read buffer\n", path);
+    return LoadStatus::invalid;
+  }
+  return Loader(path, g, in).run();
+}

@@ -1,0 +1,18 @@
+// Instance loader: reads a DIMACS clique file (problem line, edge records,
+// optional vertex-weight records) into the conflict graph.
+#pragma once
+
+#include "core/graph.h"
+
+enum class LoadStatus {
+  ok,           // the conflict graph is built
+  cannot_open,  // "Can not open file <path>" was written to standard error
+  invalid,      // a one-line diagnostic naming the file was written to standard error
+};
+
+// Loads `path` into `g`.  Diagnostics go to standard error.
+LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
+
+// Bytes the conflict graph of an instance with n vertices and m input edges
+// needs (used for the out-of-memory message and in the documentation).
+unsigned long long graph_bytes_needed(long long n, long long m);

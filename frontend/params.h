@@ -1,0 +1,48 @@
+// Run parameters and the command line.
+#pragma once
+
+#include <cstdio>
+
+#include "core/params.h"
+
+// The search parameters plus the instance path.
+struct RunParams : SearchParams {
+  char para_file[1024] = "";  // -f: instance path (at most 1000 characters kept)
+};
+
+// Every option's letter, help and default in one table; the usage line and
+// the README are checked against it.
+
+struct OptionInfo {
+  char letter;
+  const char* help;
+  const char* default_text;
+};
+inline constexpr OptionInfo kOptions[] = {
+    {'f', "instance file in DIMACS clique format (mandatory)", "none"},
+    {'t', "limit of process CPU time in seconds, loading included (mandatory)", "none"},
+    {'s', "seed of the C library's random generator", "533875888"},
+    {'o', "target weight: stop as soon as a new best set reaches it", "999999999"},
+    {'l', "tabu depth: restart after more than this many iterations without a new best", "4000"},
+    {'p', "percent of restarts that are directed (the rest restart from scratch)", "70"},
+    {'i', "iteration limit", "100000000"},
+};
+
+enum class ParseOutcome {
+  run,          // parameters accepted
+  usage_ok,     // malformed option: usage line, exit status 0
+  usage_error,  // a mandatory option missing or a value missing: usage line, exit status 1
+};
+
+// Parses argv into p without printing anything.
+ParseOutcome parse_parameters(int argc, char** argv, RunParams& p);
+
+// The usage line of the program named `program` ("mavu1" or "mavu2").
+void show_usage(const char* program, FILE* out);
+
+// The four echo lines of an accepted command line.
+void print_parameter_echo(const RunParams& p, FILE* out);
+
+// Parses, and on a malformed command line prints the usage line and ends the
+// process (status 0 or 1); otherwise prints the echo and returns.
+void read_parameters(int argc, char** argv, RunParams& p, const char* program);

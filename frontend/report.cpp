@@ -1,0 +1,41 @@
+#include "frontend/report.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "core/ral.h"
+
+int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance) {
+  double sum = 0.0;
+  for (int i = 0; i < count; i++) {
+    for (int j = i + 1; j < count; j++)
+      if (g.conflict(vertices[i], vertices[j])) return 0;
+    sum += g.v_weight[static_cast<size_t>(vertices[i])];
+  }
+  // A difference that is not a number fails too.
+  return std::fabs(sum - weight) < tolerance ? 1 : 0;
+}
+
+float ticks_to_seconds(long ticks) { return static_cast<float>(ticks) / 1000000.0f; }
+
+void print_final_set(const ProgramText& text, BestRecord& best, FILE* out) {
+  if (text.heading_with_size)
+    std::fprintf(out, "Final result(size %d):\n", best.size);
+  else
+    std::fprintf(out, "Final solution:\n");
+  std::qsort(best.best_vertex, static_cast<size_t>(best.size), sizeof(int), cmpfunc);
+  for (int i = 0; i < best.size; i++) std::fprintf(out, "%d ", best.best_vertex[i]);
+  std::fprintf(out, "\n");
+}
+
+void report_result(const ProgramText& text, const RunParams& p, const BestRecord& best, FILE* out) {
+  std::fprintf(out, "\n");
+  std::fprintf(out, "$seed=%d\n", p.para_seed);
+  std::fprintf(out, "%s\n", text.solver_line);
+  std::fprintf(out, "@para_file=%s\n", p.para_file);
+  std::fprintf(out, "@para_depth=%d\n", p.para_depth);
+  std::fprintf(out, "@para_direct_prob=%d\n", p.para_directed_prob);
+  std::fprintf(out, text.objv_format, best.best_weight);
+  std::fprintf(out, "#bestiter=%d\n", best.best_iter);
+  std::fprintf(out, "#besttime=%.3f\n", static_cast<double>(ticks_to_seconds(best.best_end_time - best.start_time)));
+}

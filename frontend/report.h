@@ -1,0 +1,37 @@
+// Verification of the best set and the report that experiment scripts collect.
+#pragma once
+
+#include <cstdio>
+
+#include "core/graph.h"
+#include "frontend/params.h"
+
+// The words and precisions in which the two programs' outputs differ.
+struct ProgramText {
+  const char* name;          // first word of the usage line
+  const char* solver_line;   // "@solver=..." line of the result block
+  const char* objv_format;   // "#objv=..." line with the program's precision
+  bool heading_with_size;    // "Final result(size %d):" rather than "Final solution:"
+  double check_tolerance;    // tolerance of the final weight check
+};
+
+// 1 when the listed vertices are pairwise conflict-free and their weights, summed
+// in list order, lie strictly within `tolerance` of `weight`; else 0.
+int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance);
+
+// Tick difference -> seconds, rounded to single precision as the result block shows it.
+float ticks_to_seconds(long ticks);
+
+// The record of the best set as the search leaves it.
+struct BestRecord {
+  int* best_vertex;
+  int size;
+  double best_weight;
+  int best_iter;
+  long best_end_time;
+  long start_time;
+};
+
+// Heading, the set sorted ascending (sorted in place), then the result block.
+void print_final_set(const ProgramText& text, BestRecord& best, FILE* out);
+void report_result(const ProgramText& text, const RunParams& p, const BestRecord& best, FILE* out);

@@ -1,0 +1,16 @@
+// mavu1: maximum weight clique by tabu search with an adaptive gain threshold.
+#include "frontend/driver.h"
+#include "mavu1/search.h"
+
+namespace {
+
+struct Mavu1 : Mavu1Profile {
+  using State = Mavu1State<CRand>;
+  static LoadStatus load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
+  static LoadStatus load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
+  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) { return run_program<Mavu1>(argc, argv); }

@@ -1,0 +1,17 @@
+// mavu1: gain-threshold partition, full scans, its constants and output words.
+#pragma once
+
+#include "core/partition.h"
+#include "frontend/report.h"
+
+struct Mavu1Profile : GainThresholdPartition {
+  static constexpr double kStartBest = -2147483648.0;  // running best of a selection starts at -2^31
+  static constexpr double kTieTolerance = 1e-8;
+  static constexpr ProgramText kText = {
+      "mavu1",
+      "@solver=mwcp",
+      "#objv=%f\n",
+      true,
+      1e-8,
+  };
+};

@@ -1,0 +1,115 @@
+// mavu1's search: the tabu search with an adaptive gain threshold between
+// cand_lst and rest_lst, moved by one unit at the end of every window of 1000
+// iterations according to how often the move came from pos_lst or cand_lst.
+#pragma once
+
+#include <cstdio>
+
+#include "core/restart.h"
+#include "mavu1/profile.h"
+
+template <class R>
+using Mavu1State = SearchState<Mavu1Profile, R>;
+
+template <class R>
+void random_restart(Mavu1State<R>& s) {
+  random_construction(s);
+}
+
+// Adds a to cand_thresh and re-divides cand_lst / rest_lst in place: lowering
+// (or keeping) it moves rest_lst members above it to cand_lst, raising it
+// moves cand_lst members at or below it to rest_lst.
+template <class R>
+void adjust_thresh(Mavu1State<R>& s, int a) {
+  s.cand_thresh = s.cand_thresh + static_cast<double>(a);
+  ST_RandAccessList* from = a <= 0 ? s.rest_lst : s.cand_lst;
+  ST_RandAccessList* to = a <= 0 ? s.cand_lst : s.rest_lst;
+  int i = 0;
+  while (i < from->vnum) {
+    const int v = from->vlist[i];
+    const bool moves = a <= 0 ? s.dweight[v] > s.cand_thresh : s.dweight[v] <= s.cand_thresh;
+    if (moves) {
+      ral_delete(from, v);  // the last member now sits at position i
+      ral_add(to, v);
+    } else {
+      i++;
+    }
+  }
+}
+
+// Starting threshold: half the mean gain of rest_lst, truncated toward zero.
+// With rest_lst empty there is no mean and the threshold stays at 0.
+template <class R>
+void estimate_init_thresh(Mavu1State<R>& s) {
+  const ST_RandAccessList* rest = s.rest_lst;
+  if (rest->vnum == 0) return;
+  double sum = 0.0;
+  for (int i = 0; i < rest->vnum; i++) sum += s.dweight[rest->vlist[i]];
+  const double half = sum / rest->vnum / 2.0;
+  adjust_thresh(s, static_cast<int>(half));
+}
+
+template <class R>
+void tabu_search(Mavu1State<R>& s, int max_iter) {
+  const SearchParams& p = s.params;
+  int stall = 0, window_len = 0, window_hits = 0;
+  for (;;) {
+    if (!(s.cur_iter < max_iter)) return;
+    if (!within_time_limit(p.para_max_seond, s.start_time)) return;
+    int v = -1, gain = 0;
+    if (evaluate_list_max(s, s.pos_lst, v, gain)) {
+      window_hits++;
+      pushWithTabu(s, v, 0);
+      if (s.cur_weight > s.best_weight) {
+        stall = 0;
+        record_current(s);
+        if (s.cur_weight >= p.para_opt) return;
+      } else {
+        stall++;
+      }
+      window_len++;
+    } else {
+      int found = 0;
+      if (s.cand_lst->vnum > 0) found = evaluate_list_max(s, s.cand_lst, v, gain);
+      if (found)
+        window_hits++;
+      else
+        found = evaluate_list_max(s, s.rest_lst, v, gain);
+      window_len++;
+      if (found) pushWithTabu(s, v, 0);
+      stall++;
+    }
+    s.cur_iter++;
+
+    if (window_len % 1000 == 0) {
+      const double share = static_cast<double>(window_hits) / 1000.0;
+      if (share < 0.95)
+        adjust_thresh(s, -1);
+      else if (share > 0.99)
+        adjust_thresh(s, 1);
+      window_len = window_hits = 0;
+    }
+    if (s.cur_iter % 100000 == 0)
+      std::printf("ITER %d, best size %d  best weight %f\n", s.cur_iter, s.best_size, s.best_weight);
+    if (stall > p.para_depth) {
+      // The directed restart sees the search's tabu marks; none survive it.
+      if (s.rng() % 100 < p.para_directed_prob) {
+        directed_restart(s);
+        std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
+      } else {
+        reinit_data(s);
+        random_restart(s);
+      }
+      stall = 0;
+    }
+  }
+}
+
+template <class R>
+int solve(Mavu1State<R>& s, const ConflictGraph& g, const SearchParams& params) {
+  init_data(s, g, params);
+  random_restart(s);
+  estimate_init_thresh(s);
+  tabu_search(s, params.para_max_iter);
+  return 0;
+}

@@ -1,0 +1,19 @@
+// mavu2: maximum weight clique by tabu search with a conflict-count partition
+// and a sampled last list, for large real-life instances.
+#include "frontend/driver.h"
+#include "mavu2/search.h"
+
+namespace {
+
+struct Mavu2 : Mavu2Profile {
+  using State = Mavu2State<CRand>;
+  static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
+  static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
+    return load_conflict_graph(path, g);
+  }
+  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) { return run_program<Mavu2>(argc, argv); }

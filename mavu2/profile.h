@@ -1,0 +1,18 @@
+// mavu2: conflict-threshold partition, sampled last list, its constants and output words.
+#pragma once
+
+#include "core/partition.h"
+#include "frontend/report.h"
+
+struct Mavu2Profile : ConflictThresholdPartition {
+  static constexpr double kStartBest = -100000000.0;  // running best of a selection starts at -10^8
+  static constexpr double kTieTolerance = 1e-5;
+  static constexpr int kRestSample = 50;              // draws from rest_lst per selection
+  static constexpr ProgramText kText = {
+      "mavu2",
+      "@solver=mavu2",
+      "#objv=%.5f\n",
+      false,
+      1e-5,
+  };
+};

@@ -1,0 +1,69 @@
+// mavu2's search: the tabu search with the fixed conflict-count partition
+// (con_thresh = 1) and a sample of 50 draws from rest_lst, meant for large
+// real-life instances.
+#pragma once
+
+#include <cstdio>
+
+#include "core/restart.h"
+#include "mavu2/profile.h"
+
+template <class R>
+using Mavu2State = SearchState<Mavu2Profile, R>;
+
+template <class R>
+void init_solution(Mavu2State<R>& s) {
+  random_construction(s);
+}
+
+template <class R>
+void tabu_search(Mavu2State<R>& s, int max_iter) {
+  const SearchParams& p = s.params;
+  int& best_total_size = s.best_size;
+  int stall = 0;
+  for (;;) {
+    if (!(s.cur_iter < max_iter)) return;
+    if (!within_time_limit(p.para_max_seond, s.start_time)) return;
+    int v = -1, gain = 0;
+    if (evaluate_list_max(s, s.pos_lst, v, gain)) {
+      pushWithTabu(s, v, 0);
+      if (s.cur_weight > s.best_weight) {
+        stall = 0;
+        record_current(s);
+        if (s.cur_weight >= p.para_opt) return;
+      } else {
+        stall++;
+      }
+    } else {
+      int found = 0;
+      if (s.cand_lst->vnum > 0) found = evaluate_list_max(s, s.cand_lst, v, gain);
+      if (!found) found = evaluate_partiel_max(s, s.rest_lst, Mavu2Profile::kRestSample, v, gain);
+      if (found) pushWithTabu(s, v, 0);
+      stall++;
+    }
+    s.cur_iter++;
+
+    if (s.cur_iter % 100000 == 0)
+      std::printf("ITER %d, best size %d  best weight %.4f\n", s.cur_iter, best_total_size, s.best_weight);
+    if (stall > p.para_depth) {
+      // The directed restart starts with no tabu vertex; its tenure-1 marks
+      // survive into the next iteration.
+      if (s.rng() % 100 < p.para_directed_prob) {
+        std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
+        directed_restart(s);
+      } else {
+        reinit_data(s);
+        init_solution(s);
+      }
+      stall = 0;
+    }
+  }
+}
+
+template <class R>
+int solve(Mavu2State<R>& s, const ConflictGraph& g, const SearchParams& params) {
+  init_data(s, g, params);
+  init_solution(s);
+  tabu_search(s, params.para_max_iter);
+  return 0;
+}
