@@ -12,6 +12,27 @@
 
 namespace {
 
+// Walks the pairs i < j in row order and fills the conflict lists.  Because
+// each row is walked in ascending order, every list comes out ascending.
+void fill_conflict_lists(ConflictGraph& g_) {
+  const int n = g_.n_vertex;
+  for (int i = 0; i < n; i++) {
+    int deg = 0;
+    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
+    for (int j = 0; j < n; j++) deg += row[j];
+    g_.v_edge_count[i] = deg;
+  }
+  size_t off = 0;
+  for (int i = 0; i < n; i++) {
+    g_.v_adj[i] = g_.adj_store.data() + off;
+    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
+    int* out = g_.v_adj[i];
+    for (int j = 0; j < n; j++)
+      if (row[j]) *out++ = j;
+    off += static_cast<size_t>(g_.v_edge_count[i]);
+  }
+}
+
 // Reads the file in large blocks; tracks the line number for diagnostics.
 class Reader {
  public:
@@ -89,7 +110,6 @@ class Loader {
   Tok read_int(long long& value);
   Tok read_double(double& value, std::string& text);
   bool allocate(long long n, long long m);
-  void build_lists();
 
   const char* path_;
   ConflictGraph& g_;
@@ -254,27 +274,6 @@ bool Loader::allocate(long long n, long long m) {
   return ok;
 }
 
-// Walks the pairs i < j in row order and fills the conflict lists.  Because
-// each row is walked in ascending order, every list comes out ascending.
-void Loader::build_lists() {
-  const int n = g_.n_vertex;
-  for (int i = 0; i < n; i++) {
-    int deg = 0;
-    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
-    for (int j = 0; j < n; j++) deg += row[j];
-    g_.v_edge_count[i] = deg;
-  }
-  size_t off = 0;
-  for (int i = 0; i < n; i++) {
-    g_.v_adj[i] = g_.adj_store.data() + off;
-    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
-    int* out = g_.v_adj[i];
-    for (int j = 0; j < n; j++)
-      if (row[j]) *out++ = j;
-    off += static_cast<size_t>(g_.v_edge_count[i]);
-  }
-}
-
 LoadStatus Loader::run() {
   std::string pline;
   if (!find_problem_line(pline)) {
@@ -346,7 +345,7 @@ LoadStatus Loader::run() {
   if (in_.read_errno()) return fail(0, "cannot read the file: %s", std::strerror(in_.read_errno()));
 
   g_.n_edge = static_cast<int>(n * (n - 1) / 2 - m);
-  build_lists();
+  fill_conflict_lists(g_);
   return LoadStatus::ok;
 }
 
@@ -357,6 +356,29 @@ unsigned long long graph_bytes_needed(long long n, long long m) {
   unsigned long long n_edge = static_cast<unsigned long long>(n * (n - 1) / 2 - m);
   return nn * nn * sizeof(int32_t) + nn * (sizeof(double) + sizeof(int) + sizeof(int*)) +
          2 * n_edge * sizeof(int);
+}
+
+bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights) {
+  if (n < 1 || n > kMaxVertices || m < 0 || m > static_cast<long long>(n) * (n - 1) / 2) return false;
+  const size_t nn = static_cast<size_t>(n);
+  const long long n_edge = static_cast<long long>(n) * (n - 1) / 2 - m;
+  if (!g.matrix_adj.alloc(nn * nn, false) || !g.v_weight.alloc(nn, false) || !g.v_edge_count.alloc(nn, true) ||
+      !g.v_adj.alloc(nn, false) || !g.adj_store.alloc(static_cast<size_t>(2 * n_edge), false))
+    return false;
+  g.n_vertex = n;
+  for (size_t k = 0; k < nn * nn; k++) g.matrix_adj[k] = 1;
+  for (size_t i = 0; i < nn; i++) g.matrix_adj[i * nn + i] = 0;
+  for (int j = 0; j < n; j++) g.v_weight[j] = weights ? weights[j] : ((j + 1) % 200) + 1;
+  for (long long k = 0; k < m; k++) {
+    const int a = edges[2 * k], b = edges[2 * k + 1];
+    if (a < 0 || a >= n || b < 0 || b >= n || a == b) return false;
+    size_t ia = static_cast<size_t>(a), ib = static_cast<size_t>(b);
+    if (g.matrix_adj[ia * nn + ib] == 0) return false;
+    g.matrix_adj[ia * nn + ib] = g.matrix_adj[ib * nn + ia] = 0;
+  }
+  g.n_edge = static_cast<int>(n_edge);
+  fill_conflict_lists(g);
+  return true;
 }
 
 LoadStatus load_conflict_graph(const char* path, ConflictGraph& g) {

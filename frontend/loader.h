@@ -13,6 +13,12 @@ enum class LoadStatus {
 // Loads `path` into `g`.  Diagnostics go to standard error.
 LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
 
+// Builds the conflict graph of an input graph given in memory: n vertices,
+// `m` input edges as 0-based pairs (edges[2k], edges[2k+1]), distinct and
+// without loops, and optional weights (nullptr: the default weights).
+// Returns false when the input is not such a graph or memory is short.
+bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights);
+
 // Bytes the conflict graph of an instance with n vertices and m input edges
 // needs (used for the out-of-memory message and in the documentation).
 unsigned long long graph_bytes_needed(long long n, long long m);

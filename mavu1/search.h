@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "core/audit.h"
 #include "core/restart.h"
 #include "mavu1/profile.h"
 
@@ -102,6 +103,7 @@ void tabu_search(Mavu1State<R>& s, int max_iter) {
       }
       stall = 0;
     }
+    MAVU_AUDIT_STATE(s);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "core/audit.h"
 #include "core/restart.h"
 #include "mavu2/profile.h"
 
@@ -57,6 +58,7 @@ void tabu_search(Mavu2State<R>& s, int max_iter) {
       }
       stall = 0;
     }
+    MAVU_AUDIT_STATE(s);
   }
 }
 
