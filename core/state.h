@@ -132,10 +132,14 @@ void record_current(SearchState<P, R>& s) {
   for (int i = 0; i < s.cur_c_set->vnum; i++) s.best_vertex[i] = s.cur_c_set->vlist[i];
 }
 
-// True while the process CPU time, in single precision, is below the limit.
-inline bool within_time_limit(int para_max_seond, long start_time) {
-  return static_cast<float>(para_max_seond) >
-         static_cast<float>(static_cast<long>(std::clock()) - start_time) / 1000000.0f;
+// The loop test of both search loops: go on while cur_iter is below the
+// iteration bound and, only when it is, while the process CPU time in single
+// precision is below the limit.  (The clock is not read once the bound is hit.)
+template <class P, class R>
+bool loop_continues(const SearchState<P, R>& s, int max_iter) {
+  if (!(s.cur_iter < max_iter)) return false;
+  return static_cast<float>(s.params.para_max_seond) >
+         static_cast<float>(static_cast<long>(std::clock()) - s.start_time) / 1000000.0f;
 }
 
 // Debugging aid: asserts the partition of the candidate lists.

@@ -55,8 +55,7 @@ void tabu_search(Mavu1State<R>& s, int max_iter) {
   const SearchParams& p = s.params;
   int stall = 0, window_len = 0, window_hits = 0;
   for (;;) {
-    if (!(s.cur_iter < max_iter)) return;
-    if (!within_time_limit(p.para_max_seond, s.start_time)) return;
+    if (!loop_continues(s, max_iter)) return;
     int v = -1, gain = 0;
     if (evaluate_list_max(s, s.pos_lst, v, gain)) {
       window_hits++;

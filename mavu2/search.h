@@ -23,8 +23,7 @@ void tabu_search(Mavu2State<R>& s, int max_iter) {
   int& best_total_size = s.best_size;
   int stall = 0;
   for (;;) {
-    if (!(s.cur_iter < max_iter)) return;
-    if (!within_time_limit(p.para_max_seond, s.start_time)) return;
+    if (!loop_continues(s, max_iter)) return;
     int v = -1, gain = 0;
     if (evaluate_list_max(s, s.pos_lst, v, gain)) {
       pushWithTabu(s, v, 0);
