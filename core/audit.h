@@ -81,7 +81,7 @@ std::string audit_state(const SearchState<P, R>& s) {
       return fmt("non-member %ld is in list %ld against the partition rule", v, where[v]);
   }
   for (int k = 1; k <= n; k++)
-    if (s.num_v_adj[k] != hist[k]) return fmt("num_v_adj[%ld] = %ld, recomputed %ld", k, s.num_v_adj[k], hist[k]);
+    if (num_v_adj(s, k) != hist[k]) return fmt("num_v_adj(%ld) = %ld, recomputed %ld", k, num_v_adj(s, k), hist[k]);
   if (std::fabs(s.cur_weight - total) > tol) return "cur_weight differs from the weight of C";
   return {};
 }

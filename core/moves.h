@@ -1,7 +1,13 @@
 // Add and drop moves: the only operations that change C.  Each visits the
-// moved vertex's conflict neighbours once, updating gain, conflict count and
-// histogram, and lets the profile move every neighbour whose class changed
+// moved vertex's conflict neighbours once, updating gain and conflict count,
+// and lets the profile move every neighbour whose class changed
 // between the candidate lists.  O(conflict degree); allocates nothing.
+//
+// The arrays are read through local restrict pointers and the profile's
+// transition object keeps its threshold and lists in locals: a store to a
+// gain can then not force a reload of the state's fields, which otherwise
+// dominates the neighbour loop.  Floating-point operations keep their order:
+// new = old - w in expand, new = w + old in drop.
 #pragma once
 
 #include <cassert>
@@ -12,29 +18,35 @@
 // Adds non-member v, which must have no conflicting member.
 template <class P, class R>
 void expand(SearchState<P, R>& s, int v) {
-  const int* is_in_c = s.is_in_c.data();
-  const int* adj_num_in_c = s.adj_num_in_c.data();
-  assert(is_in_c[v] == 0);
-  assert(adj_num_in_c[v] == 0);
-  (void)is_in_c, (void)adj_num_in_c;
-
+  {
+    const int* is_in_c = s.is_in_c.data();
+    const int* adj_num_in_c = s.adj_num_in_c.data();
+    assert(is_in_c[v] == 0);
+    assert(adj_num_in_c[v] == 0);
+    (void)is_in_c, (void)adj_num_in_c;
+  }
   ral_delete(P::list_of(s, v), v);
-  const double w = s.g->v_weight[v];
-  const int* adj = s.g->v_adj[v];
-  const int deg = s.g->v_edge_count[v];
-  for (int i = 0; i < deg; i++) {
-    const int a = adj[i];
-    if (s.is_in_c[a]) {
+
+  const ConflictGraph& g = *s.g;
+  const double w = g.v_weight[v];
+  const adj_vertex* adj = g.v_adj[v];
+  const adj_vertex* const adj_end = adj + g.v_edge_count[v];
+  const int* __restrict is_in_c = s.is_in_c.data();
+  double* __restrict dweight = s.dweight.data();
+  int* __restrict count = s.adj_num_in_c.data();
+  typename P::Transitions move(s);
+  for (; adj != adj_end; ++adj) {
+    const int a = *adj;
+    if (is_in_c[a]) {
       std::fprintf(stderr, "ERROR\n");
       continue;
     }
-    const double old = s.dweight[a];
+    const double old = dweight[a];
     const double nw = old - w;
-    s.dweight[a] = nw;
-    s.num_v_adj[s.adj_num_in_c[a]]--;
-    const int c = ++s.adj_num_in_c[a];
-    s.num_v_adj[c]++;
-    P::after_expand(s, a, old, nw, c, v);
+    dweight[a] = nw;
+    const int c = count[a] + 1;
+    count[a] = c;
+    move.after_expand(a, old, nw, c, v);
   }
   s.is_in_c[v] = 1;
   ral_add(s.cur_c_set, v);
@@ -46,26 +58,31 @@ void expand(SearchState<P, R>& s, int v) {
 // takes its position in cur_c_set.
 template <class P, class R>
 void drop(SearchState<P, R>& s, int u) {
-  const int* is_in_c = s.is_in_c.data();
-  assert(is_in_c[u] == 1);
-  (void)is_in_c;
-
-  const double w = s.g->v_weight[u];
-  const int* adj = s.g->v_adj[u];
-  const int deg = s.g->v_edge_count[u];
-  for (int i = 0; i < deg; i++) {
-    const int a = adj[i];
-    if (s.is_in_c[a]) {
+  {
+    const int* is_in_c = s.is_in_c.data();
+    assert(is_in_c[u] == 1);
+    (void)is_in_c;
+  }
+  const ConflictGraph& g = *s.g;
+  const double w = g.v_weight[u];
+  const adj_vertex* adj = g.v_adj[u];
+  const adj_vertex* const adj_end = adj + g.v_edge_count[u];
+  const int* __restrict is_in_c = s.is_in_c.data();
+  double* __restrict dweight = s.dweight.data();
+  int* __restrict count = s.adj_num_in_c.data();
+  typename P::Transitions move(s);
+  for (; adj != adj_end; ++adj) {
+    const int a = *adj;
+    if (is_in_c[a]) {
       std::fprintf(stderr, "Error in drop %d\n", u);
       continue;
     }
-    const double old = s.dweight[a];
+    const double old = dweight[a];
     const double nw = w + old;
-    s.dweight[a] = nw;
-    s.num_v_adj[s.adj_num_in_c[a]]--;
-    const int c = --s.adj_num_in_c[a];
-    s.num_v_adj[c]++;
-    P::after_drop(s, a, old, nw, c);
+    dweight[a] = nw;
+    const int c = count[a] - 1;
+    count[a] = c;
+    move.after_drop(a, old, nw, c);
   }
   s.is_in_c[u] = 0;
   ral_add(s.pos_lst, u);

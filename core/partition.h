@@ -1,9 +1,10 @@
 // The two candidate partitions.  A profile gives the core its list rule:
 //  - list_of(s, v): the list that holds non-member v;
-//  - after_expand / after_drop: the list transition of neighbour a whose gain
-//    went from `old` to `nw` and whose conflict count is now c (the first
-//    matching row applies; the order of the list operations decides later
-//    scans and draws);
+//  - Transitions: built from the state before a move's neighbour loop, its
+//    after_expand / after_drop apply the list transition of neighbour a whose
+//    gain went from `old` to `nw` and whose conflict count is now c (the
+//    first matching row applies; the order of the list operations decides
+//    later scans and draws);
 //  - check_cand_member / check_rest_member: the debugging assertions.
 #pragma once
 
@@ -18,27 +19,39 @@ struct GainThresholdPartition {
     if (s.dweight[v] > 0) return s.pos_lst;
     return s.dweight[v] > s.cand_thresh ? s.cand_lst : s.rest_lst;
   }
-  template <class S>
-  static void after_expand(S& s, int a, double old, double nw, int /*c*/, int v) {
-    if (old > 0 && nw <= 0) {
-      ral_delete(s.pos_lst, a);
-      ral_add(nw > s.cand_thresh ? s.cand_lst : s.rest_lst, a);
-    } else if (old <= 0 && old > s.cand_thresh && nw <= s.cand_thresh) {
-      ral_delete(s.cand_lst, a);
-      ral_add(s.rest_lst, a);
-      s.pre_adj[a] = v;
+  // Transitions of a neighbour a whose gain went from old to nw (count c).
+  class Transitions {
+   public:
+    template <class S>
+    explicit Transitions(S& s)
+        : pos_(s.pos_lst), cand_(s.cand_lst), rest_(s.rest_lst), pre_adj_(s.pre_adj.data()), thresh_(s.cand_thresh) {}
+    void after_expand(int a, double old, double nw, int /*c*/, int v) {
+      if (old > 0 && nw <= 0) {
+        ral_delete(pos_, a);
+        ral_add(nw > thresh_ ? cand_ : rest_, a);
+      } else if (old <= 0 && old > thresh_ && nw <= thresh_) {
+        ral_delete(cand_, a);
+        ral_add(rest_, a);
+        pre_adj_[a] = v;
+      }
     }
-  }
-  template <class S>
-  static void after_drop(S& s, int a, double old, double nw, int /*c*/) {
-    if (old <= 0 && nw > 0) {
-      ral_add(s.pos_lst, a);
-      ral_delete(old > s.cand_thresh ? s.cand_lst : s.rest_lst, a);
-    } else if (old <= s.cand_thresh && nw > s.cand_thresh && nw <= 0) {
-      ral_delete(s.rest_lst, a);
-      ral_add(s.cand_lst, a);
+    void after_drop(int a, double old, double nw, int /*c*/) {
+      if (old <= 0 && nw > 0) {
+        ral_add(pos_, a);
+        ral_delete(old > thresh_ ? cand_ : rest_, a);
+      } else if (old <= thresh_ && nw > thresh_ && nw <= 0) {
+        ral_delete(rest_, a);
+        ral_add(cand_, a);
+      }
     }
-  }
+
+   private:
+    ST_RandAccessList* const pos_;
+    ST_RandAccessList* const cand_;
+    ST_RandAccessList* const rest_;
+    int* const pre_adj_;
+    const double thresh_;
+  };
   template <class S>
   static void check_cand_member(const S& s, int v) {
     const double* dweight = s.dweight.data();
@@ -63,27 +76,38 @@ struct ConflictThresholdPartition {
     if (s.dweight[v] > 0) return s.pos_lst;
     return s.adj_num_in_c[v] > s.con_thresh ? s.rest_lst : s.cand_lst;
   }
-  template <class S>
-  static void after_expand(S& s, int a, double old, double nw, int c, int v) {
-    if (old > 0 && nw <= 0) {
-      ral_delete(s.pos_lst, a);
-      ral_add(c > s.con_thresh ? s.rest_lst : s.cand_lst, a);
-    } else if (old <= 0 && c == s.con_thresh + 1) {
-      ral_delete(s.cand_lst, a);
-      ral_add(s.rest_lst, a);
-      s.pre_adj[a] = v;
+  class Transitions {
+   public:
+    template <class S>
+    explicit Transitions(S& s)
+        : pos_(s.pos_lst), cand_(s.cand_lst), rest_(s.rest_lst), pre_adj_(s.pre_adj.data()), thresh_(s.con_thresh) {}
+    void after_expand(int a, double old, double nw, int c, int v) {
+      if (old > 0 && nw <= 0) {
+        ral_delete(pos_, a);
+        ral_add(c > thresh_ ? rest_ : cand_, a);
+      } else if (old <= 0 && c == thresh_ + 1) {
+        ral_delete(cand_, a);
+        ral_add(rest_, a);
+        pre_adj_[a] = v;
+      }
     }
-  }
-  template <class S>
-  static void after_drop(S& s, int a, double old, double nw, int c) {
-    if (old <= 0 && nw > 0) {
-      ral_add(s.pos_lst, a);
-      ral_delete(c < s.con_thresh ? s.cand_lst : s.rest_lst, a);
-    } else if (old <= 0 && nw <= 0 && c == s.con_thresh) {
-      ral_delete(s.rest_lst, a);
-      ral_add(s.cand_lst, a);
+    void after_drop(int a, double old, double nw, int c) {
+      if (old <= 0 && nw > 0) {
+        ral_add(pos_, a);
+        ral_delete(c < thresh_ ? cand_ : rest_, a);
+      } else if (old <= 0 && nw <= 0 && c == thresh_) {
+        ral_delete(rest_, a);
+        ral_add(cand_, a);
+      }
     }
-  }
+
+   private:
+    ST_RandAccessList* const pos_;
+    ST_RandAccessList* const cand_;
+    ST_RandAccessList* const rest_;
+    int* const pre_adj_;
+    const int thresh_;
+  };
   template <class S>
   static void check_cand_member(const S& s, int v) {
     const double* dweight = s.dweight.data();

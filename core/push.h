@@ -32,7 +32,7 @@ int find_inside_adj(SearchState<P, R>& s, int v) {
       if (s.g->conflict(u, v)) return s.pre_adj[v] = u;
     }
   } else {
-    const int* adj = s.g->v_adj[v];
+    const adj_vertex* adj = s.g->v_adj[v];
     for (int i = 0; i < s.g->v_edge_count[v]; i++)
       if (is_in_c[adj[i]]) return s.pre_adj[v] = adj[i];
   }
@@ -54,14 +54,15 @@ void find_two_neighbor(SearchState<P, R>& s, int v, int& first, int& second) {
     for (int i = 0; i < c->vnum; i++)
       if (s.g->conflict(c->vlist[i], v)) found(c->vlist[i]);
   } else {
-    const int* adj = s.g->v_adj[v];
+    const adj_vertex* adj = s.g->v_adj[v];
     for (int i = 0; i < s.g->v_edge_count[v]; i++)
       if (is_in_c[adj[i]]) found(adj[i]);
   }
 }
 
 // Tenure of a dropped member: tt > 0 is fixed; tt = 0 draws 7 .. 6+n, where n
-// is the number of vertices sharing v's conflict count.  Wraps instead of
+// is the number of vertices sharing v's conflict count (counted only when
+// the tenure is drawn).  Wraps instead of
 // overflowing near the end of the int range.
 template <class P, class R>
 void set_tenure(SearchState<P, R>& s, int u, int tt, int n) {
@@ -81,19 +82,20 @@ void pushWithTabu(SearchState<P, R>& s, int v, int tt) {
     expand(s, v);
   } else if (k == 1) {
     const int u = find_inside_adj(s, v);
-    set_tenure(s, u, tt, s.num_v_adj[1]);
+    set_tenure(s, u, tt, tt != 0 ? 0 : num_v_adj(s, 1));
     drop(s, u);
     expand(s, v);
   } else if (k == 2) {
     int u1, u2;
     find_two_neighbor(s, v, u1, u2);
-    set_tenure(s, u1, tt, s.num_v_adj[2]);
-    set_tenure(s, u2, tt, s.num_v_adj[2]);
+    const int n = tt != 0 ? 0 : num_v_adj(s, 2);
+    set_tenure(s, u1, tt, n);
+    set_tenure(s, u2, tt, n);
     drop(s, u1);
     drop(s, u2);
     expand(s, v);
   } else {
-    const int n = s.num_v_adj[k];
+    const int n = tt != 0 ? 0 : num_v_adj(s, k);
     if (scan_members_of_c(s, v)) {
       ST_RandAccessList* c = s.cur_c_set;
       int i = 0;
@@ -107,7 +109,7 @@ void pushWithTabu(SearchState<P, R>& s, int v, int tt) {
         }
       }
     } else {
-      const int* adj = s.g->v_adj[v];
+      const adj_vertex* adj = s.g->v_adj[v];
       for (int i = 0; i < s.g->v_edge_count[v]; i++) {
         const int a = adj[i];
         if (s.is_in_c[a]) {

@@ -8,7 +8,9 @@
 //  3. dweight[v] = weight change of pushing v: w(v) minus the weights of its
 //     conflicting members for a non-member; -w(v) for a member.
 //  4. cur_weight = weight of C.
-//  5. num_v_adj[k] = vertices with conflict count k, for k >= 1.
+//  5. (The histogram of conflict counts, num_v_adj, is not stored: it is read
+//     once per push, so num_v_adj(s, k) counts it from adj_num_in_c, which is
+//     cheaper than updating a histogram for every neighbour of every move.)
 //  6. Every non-member is in exactly one of pos_lst / cand_lst / rest_lst,
 //     chosen by the program's partition rule (profile P); members in none.
 #pragma once
@@ -19,6 +21,7 @@
 #include <ctime>
 #include <vector>
 
+#include "core/cpu_clock.h"
 #include "core/graph.h"
 #include "core/params.h"
 #include "core/ral.h"
@@ -37,7 +40,6 @@ struct SearchState {
   ST_RandAccessList* cur_c_set = nullptr;  // members, in list order
   std::vector<int> is_in_c;                // 1 exactly for members
   std::vector<int> adj_num_in_c;           // conflict count
-  std::vector<int> num_v_adj;              // histogram of conflict counts (read for k >= 1)
   std::vector<double> dweight;             // push gain
   double cur_weight = 0;                   // weight of C
   int cur_iter = 0;                        // search-loop iterations over all restarts
@@ -52,6 +54,9 @@ struct SearchState {
   ST_RandAccessList* rest_lst = nullptr;
   double cand_thresh = 0.0;  // gain threshold (gain-threshold partition)
   int con_thresh = 1;        // conflict-count threshold (conflict-threshold partition)
+
+  // CPU-time limit of the loop test (exact, with few clock reads).
+  CpuTimeLimit time_limit;
 
   // Best record.
   long start_time = 0;       // clock ticks; times are measured from process start
@@ -74,6 +79,15 @@ struct SearchState {
   }
 };
 
+// Number of vertices whose conflict count is k (k >= 1; members count 0).
+template <class P, class R>
+int num_v_adj(const SearchState<P, R>& s, int k) {
+  const int* count = s.adj_num_in_c.data();
+  int total = 0;
+  for (int v = 0; v < s.n_vertex; v++) total += count[v] == k;
+  return total;
+}
+
 // One-time initialisation after loading: empty C, every vertex waiting in
 // pos_lst in ascending order, generator seeded, empty best record.
 template <class P, class R>
@@ -90,13 +104,13 @@ void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams&
   s.cur_c_set = ral_init(n);
   s.is_in_c.assign(n, 0);
   s.adj_num_in_c.assign(n, 0);
-  s.num_v_adj.assign(static_cast<size_t>(n) + 1, 0);
   s.tabu_lst.assign(n, 0);
   for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);
   s.rng.seed(static_cast<unsigned>(params.para_seed));
   s.cur_weight = 0;
   s.cur_iter = 0;
   s.start_time = 0;
+  s.time_limit = CpuTimeLimit{};
   s.best_vertex.assign(n, 0);
   s.best_iter = 0;
   s.best_weight = 0;
@@ -115,11 +129,9 @@ void reinit_data(SearchState<P, R>& s) {
   ral_clear(s.cur_c_set);
   std::fill(s.is_in_c.begin(), s.is_in_c.end(), 0);
   std::fill(s.adj_num_in_c.begin(), s.adj_num_in_c.end(), 0);
-  std::fill(s.num_v_adj.begin(), s.num_v_adj.end(), 0);
   s.cur_weight = 0;
   std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
   for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);
-  s.num_v_adj[0] = n;
 }
 
 // Makes C the best set.  Callers call it only when cur_weight > best_weight.
@@ -134,12 +146,11 @@ void record_current(SearchState<P, R>& s) {
 
 // The loop test of both search loops: go on while cur_iter is below the
 // iteration bound and, only when it is, while the process CPU time in single
-// precision is below the limit.  (The clock is not read once the bound is hit.)
+// precision is below the limit.  (No clock is read once the bound is hit.)
 template <class P, class R>
-bool loop_continues(const SearchState<P, R>& s, int max_iter) {
+bool loop_continues(SearchState<P, R>& s, int max_iter) {
   if (!(s.cur_iter < max_iter)) return false;
-  return static_cast<float>(s.params.para_max_seond) >
-         static_cast<float>(static_cast<long>(std::clock()) - s.start_time) / 1000000.0f;
+  return cpu_time_below_limit(s.time_limit, s.params.para_max_seond, s.start_time);
 }
 
 // Debugging aid: asserts the partition of the candidate lists.

@@ -12,28 +12,9 @@
 
 namespace {
 
-// Walks the pairs i < j in row order and fills the conflict lists.  Because
-// each row is walked in ascending order, every list comes out ascending.
-void fill_conflict_lists(ConflictGraph& g_) {
-  const int n = g_.n_vertex;
-  for (int i = 0; i < n; i++) {
-    int deg = 0;
-    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
-    for (int j = 0; j < n; j++) deg += row[j];
-    g_.v_edge_count[i] = deg;
-  }
-  size_t off = 0;
-  for (int i = 0; i < n; i++) {
-    g_.v_adj[i] = g_.adj_store.data() + off;
-    const int32_t* row = &g_.matrix_adj[static_cast<size_t>(i) * n];
-    int* out = g_.v_adj[i];
-    for (int j = 0; j < n; j++)
-      if (row[j]) *out++ = j;
-    off += static_cast<size_t>(g_.v_edge_count[i]);
-  }
-}
-
-// Reads the file in large blocks; tracks the line number for diagnostics.
+// Reads the input in large blocks (works for pipes too).  The unread bytes
+// are [p, end) and *end is always a NUL sentinel, so scanners stop at the end
+// of the buffer without a bounds test.
 class Reader {
  public:
   explicit Reader(int fd) : fd_(fd) {}
@@ -42,18 +23,43 @@ class Reader {
     if (fd_ >= 0) ::close(fd_);
   }
   bool init() {
-    buf_ = static_cast<char*>(std::malloc(kBlock));
-    return buf_ != nullptr;
+    buf_ = static_cast<char*>(std::malloc(kBlock + 1));
+    if (!buf_) return false;
+    p = end = buf_;
+    *end = '\0';
+    return true;
+  }
+  // Makes at least `want` unread bytes available unless the input ends first.
+  bool ensure(size_t want) {
+    if (static_cast<size_t>(end - p) >= want) return true;
+    if (eof_) return false;
+    const size_t have = static_cast<size_t>(end - p);
+    std::memmove(buf_, p, have);  // p points into buf_
+    p = buf_;
+    end = buf_ + have;
+    while (static_cast<size_t>(end - p) < want && !eof_) {
+      ssize_t r = ::read(fd_, end, kBlock - static_cast<size_t>(end - buf_));
+      if (r > 0) {
+        end += r;
+      } else if (r < 0 && errno == EINTR) {
+        continue;
+      } else {
+        if (r < 0) read_errno_ = errno;
+        eof_ = true;
+      }
+    }
+    *end = '\0';
+    return static_cast<size_t>(end - p) >= want;
   }
   // Next byte without consuming it, or -1 at the end of the input.
   int peek() {
-    if (pos_ == len_ && !refill()) return -1;
-    return static_cast<unsigned char>(buf_[pos_]);
+    if (p == end && !ensure(1)) return -1;
+    return static_cast<unsigned char>(*p);
   }
   int get() {
     int c = peek();
     if (c >= 0) {
-      pos_++;
+      p++;
       if (c == '\n') line_++;
     }
     return c;
@@ -65,31 +71,19 @@ class Reader {
       get();
     }
   }
+  void count_line() { line_++; }
   long line() const { return line_; }
   int read_errno() const { return read_errno_; }
 
   static bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
- private:
   static constexpr size_t kBlock = 1 << 20;
-  bool refill() {
-    if (eof_) return false;
-    for (;;) {
-      ssize_t r = ::read(fd_, buf_, kBlock);
-      if (r > 0) {
-        pos_ = 0;
-        len_ = static_cast<size_t>(r);
-        return true;
-      }
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) read_errno_ = errno;
-      eof_ = true;
-      return false;
-    }
-  }
+  const char* p = nullptr;  // next unread byte
+  char* end = nullptr;      // end of the unread bytes (points at the sentinel)
+
+ private:
   int fd_;
   char* buf_ = nullptr;
-  size_t pos_ = 0, len_ = 0;
   bool eof_ = false;
   int read_errno_ = 0;
   long line_ = 1;
@@ -109,7 +103,8 @@ class Loader {
   Tok read_word(char& first);
   Tok read_int(long long& value);
   Tok read_double(double& value, std::string& text);
-  bool allocate(long long n, long long m);
+  bool out_of_memory(long long n, long long m);
+  bool fast_edge_record(long long n);
 
   const char* path_;
   ConflictGraph& g_;
@@ -259,19 +254,45 @@ Loader::Tok Loader::read_double(double& value, std::string& text) {
   return (end == text.c_str() + text.size()) ? Tok::ok : Tok::bad;
 }
 
-bool Loader::allocate(long long n, long long m) {
-  size_t nn = static_cast<size_t>(n);
-  long long n_edge = n * (n - 1) / 2 - m;
-  bool ok = g_.matrix_adj.alloc(nn * nn, false) && g_.v_weight.alloc(nn, false) &&
-            g_.v_edge_count.alloc(nn, true) && g_.v_adj.alloc(nn, false) &&
-            g_.adj_store.alloc(static_cast<size_t>(2 * n_edge), false);
-  if (!ok) {
-    g_.matrix_adj.alloc(0, false);
-    g_.adj_store.alloc(0, false);
-    fail(0, "cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB", n,
-         n_edge, static_cast<double>(graph_bytes_needed(n, m)) / (1024.0 * 1024.0));
-  }
-  return ok;
+bool Loader::out_of_memory(long long n, long long m) {
+  g_.matrix_adj.release();
+  g_.adj_store.release();
+  const long long n_edge = n * (n - 1) / 2 - m;
+  fail(0, "cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB", n, n_edge,
+       static_cast<double>(conflict_graph_bytes(n, n_edge)) / (1024.0 * 1024.0));
+  return false;
+}
+
+namespace {
+// Up to 9 decimal digits at p (the sentinel or any non-digit stops it).
+inline const char* scan_small_uint(const char* p, unsigned& value) {
+  unsigned v = static_cast<unsigned>(*p - '0');
+  if (v > 9) return nullptr;
+  const char* start = p;
+  for (unsigned d; (d = static_cast<unsigned>(*++p - '0')) <= 9;) v = v * 10 + d;
+  if (p - start > 9) return nullptr;
+  value = v;
+  return p;
+}
+}  // namespace
+
+// The common record "e <a> <b>\n" (a single blank between, whole line).  Any
+// other shape returns false without consuming anything, and the general
+// record reader takes over, so both accept exactly the same input.
+bool Loader::fast_edge_record(long long n) {
+  in_.ensure(64);  // a whole fast-path record (at most 22 bytes) is in the buffer unless the input ends first
+  const char* p = in_.p;
+  if (p[0] != 'e' || p[1] != ' ') return false;
+  unsigned a, b;
+  p = scan_small_uint(p + 2, a);
+  if (!p || *p != ' ') return false;
+  p = scan_small_uint(p + 1, b);
+  if (!p || *p != '\n') return false;
+  if (a < 1 || a > n || b < 1 || b > n || a == b) return false;  // let the general path report it
+  if (!graph_clear_pair(g_, static_cast<int>(a - 1), static_cast<int>(b - 1))) return false;
+  in_.p = p + 1;
+  in_.count_line();
+  return true;
 }
 
 LoadStatus Loader::run() {
@@ -282,18 +303,14 @@ LoadStatus Loader::run() {
   }
   long long n = 0, m = 0;
   if (!parse_problem_line(pline, n, m)) return LoadStatus::invalid;
-  if (!allocate(n, m)) return LoadStatus::invalid;
-
-  const int nv = static_cast<int>(n);
-  const size_t nn = static_cast<size_t>(nv);
-  g_.n_vertex = nv;
-  for (size_t k = 0; k < nn * nn; k++) g_.matrix_adj[k] = 1;
-  for (size_t i = 0; i < nn; i++) g_.matrix_adj[i * nn + i] = 0;
-  // Default weights: file vertex i weighs (i mod 200) + 1.
-  for (int j = 0; j < nv; j++) g_.v_weight[j] = ((j + 1) % 200) + 1;
+  if (!graph_begin(g_, static_cast<int>(n))) {
+    out_of_memory(n, m);
+    return LoadStatus::invalid;
+  }
 
   // Exactly m edge records: a word whose first letter is 'e' and two vertex numbers.
   for (long long rec = 1; rec <= m; rec++) {
+    if (fast_edge_record(n)) continue;
     char kind = 0;
     long long a = 0, b = 0;
     Tok t = read_word(kind);
@@ -313,11 +330,8 @@ LoadStatus Loader::run() {
     if (a < 1 || a > n || b < 1 || b > n)
       return fail(in_.line(), "edge record %lld: vertex %lld lies outside 1..%lld", rec, (a < 1 || a > n) ? a : b, n);
     if (a == b) return fail(in_.line(), "edge record %lld: vertex %lld is joined to itself", rec, a);
-    size_t ia = static_cast<size_t>(a - 1), ib = static_cast<size_t>(b - 1);
-    if (g_.matrix_adj[ia * nn + ib] == 0)
+    if (!graph_clear_pair(g_, static_cast<int>(a - 1), static_cast<int>(b - 1)))
       return fail(in_.line(), "edge record %lld repeats the edge %lld-%lld", rec, a, b);
-    g_.matrix_adj[ia * nn + ib] = 0;
-    g_.matrix_adj[ib * nn + ia] = 0;
   }
 
   // At most n weight records "v <vertex> <weight>"; the first record of another
@@ -344,41 +358,30 @@ LoadStatus Loader::run() {
   }
   if (in_.read_errno()) return fail(0, "cannot read the file: %s", std::strerror(in_.read_errno()));
 
-  g_.n_edge = static_cast<int>(n * (n - 1) / 2 - m);
-  fill_conflict_lists(g_);
+  if (!graph_finish(g_, m)) {
+    out_of_memory(n, m);
+    return LoadStatus::invalid;
+  }
   return LoadStatus::ok;
 }
 
 }  // namespace
 
 unsigned long long graph_bytes_needed(long long n, long long m) {
-  unsigned long long nn = static_cast<unsigned long long>(n);
-  unsigned long long n_edge = static_cast<unsigned long long>(n * (n - 1) / 2 - m);
-  return nn * nn * sizeof(int32_t) + nn * (sizeof(double) + sizeof(int) + sizeof(int*)) +
-         2 * n_edge * sizeof(int);
+  return conflict_graph_bytes(n, n * (n - 1) / 2 - m);
 }
 
 bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights) {
   if (n < 1 || n > kMaxVertices || m < 0 || m > static_cast<long long>(n) * (n - 1) / 2) return false;
-  const size_t nn = static_cast<size_t>(n);
-  const long long n_edge = static_cast<long long>(n) * (n - 1) / 2 - m;
-  if (!g.matrix_adj.alloc(nn * nn, false) || !g.v_weight.alloc(nn, false) || !g.v_edge_count.alloc(nn, true) ||
-      !g.v_adj.alloc(nn, false) || !g.adj_store.alloc(static_cast<size_t>(2 * n_edge), false))
-    return false;
-  g.n_vertex = n;
-  for (size_t k = 0; k < nn * nn; k++) g.matrix_adj[k] = 1;
-  for (size_t i = 0; i < nn; i++) g.matrix_adj[i * nn + i] = 0;
-  for (int j = 0; j < n; j++) g.v_weight[j] = weights ? weights[j] : ((j + 1) % 200) + 1;
+  if (!graph_begin(g, n)) return false;
+  if (weights)
+    for (int j = 0; j < n; j++) g.v_weight[j] = weights[j];
   for (long long k = 0; k < m; k++) {
     const int a = edges[2 * k], b = edges[2 * k + 1];
     if (a < 0 || a >= n || b < 0 || b >= n || a == b) return false;
-    size_t ia = static_cast<size_t>(a), ib = static_cast<size_t>(b);
-    if (g.matrix_adj[ia * nn + ib] == 0) return false;
-    g.matrix_adj[ia * nn + ib] = g.matrix_adj[ib * nn + ia] = 0;
+    if (!graph_clear_pair(g, a, b)) return false;
   }
-  g.n_edge = static_cast<int>(n_edge);
-  fill_conflict_lists(g);
-  return true;
+  return graph_finish(g, m);
 }
 
 LoadStatus load_conflict_graph(const char* path, ConflictGraph& g) {

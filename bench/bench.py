@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""Compares two builds of mavu1/mavu2: iterations per second, loading time and
+peak memory, and checks that both print the same output.
+
+    bench/bench.py [--ref COMMIT | --ref-bin DIR] [--new-bin DIR] [--repeat N]
+                   [--quick] [--only NAME]
+
+By default the reference is the commit tagged `perf-reference` (the commit
+that completed both programs), built in build/bench-ref from a temporary git
+worktree, and the new build is the current tree's release build
+(build/release).  Instances: DIMACS and BHOSLIB graphs from ../shared/instances
+(when present) plus generated random graphs cached in build/bench-graphs.
+
+Every run uses a fixed seed and an iteration limit (never a time limit), so
+both builds make exactly the same moves.  Per program and instance:
+  - search speed: N / (cpu(-i N) - cpu(-i 0)) iterations per second;
+  - loading: cpu(-i 0), which is loading plus the first construction;
+  - peak memory: maximum resident set size of the -i 0 run.
+Each figure is the median of --repeat runs; the ratio column is new / ref
+(for time and memory: ref / new, so bigger is better everywhere).
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SHARED = os.path.join(os.path.dirname(ROOT), "shared", "instances")
+GRAPHS = os.path.join(ROOT, "build", "bench-graphs")
+
+# (name, path or generator spec, iterations)
+SET = [
+    ("brock400_1", "dimacs/brock400_1.clq", 400000),
+    ("C500.9", "dimacs/C500.9.clq", 400000),
+    ("p_hat700-2", "dimacs/p_hat700-2.clq", 400000),
+    ("keller5", "dimacs/keller5.clq", 400000),
+    ("MANN_a45", "dimacs/MANN_a45.clq", 400000),
+    ("frb40-19-1", "bhoslib/frb40-19-1.clq", 400000),
+    ("frb50-23-1", "bhoslib/frb50-23-1.clq", 400000),
+    ("C2000.9", "dimacs/C2000.9.clq", 200000),
+    ("keller6", "dimacs/keller6.clq", 100000),
+    ("G(500,0.5)", ("gen", 500, 0.5), 400000),
+    ("G(1000,0.9)", ("gen", 1000, 0.9), 400000),
+    ("G(4000,0.5)", ("gen", 4000, 0.5), 50000),
+]
+QUICK = {"brock400_1", "frb40-19-1", "G(500,0.5)", "G(1000,0.9)", "G(4000,0.5)"}
+SEED = "7"
+
+
+def instance_path(spec):
+    if isinstance(spec, tuple):
+        _, n, p = spec
+        os.makedirs(GRAPHS, exist_ok=True)
+        path = os.path.join(GRAPHS, f"g{n}_{p}.clq")
+        if not os.path.exists(path):
+            print(f"generating {path}", file=sys.stderr)
+            subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_graph.py"), str(n), str(p), "1", path],
+                           check=True)
+        return path
+    path = os.path.join(SHARED, spec)
+    return path if os.path.exists(path) else None
+
+
+def run(binary, path, iters):
+    """Runs one command; returns (stdout without the time line, cpu seconds, peak KiB)."""
+    with tempfile.TemporaryFile() as out:
+        proc = subprocess.Popen([binary, "-f", path, "-t", "100000", "-s", SEED, "-i", str(iters)],
+                                stdout=out, stderr=subprocess.DEVNULL)
+        _, status, ru = os.wait4(proc.pid, 0)
+        out.seek(0)
+        text = b"".join(l for l in out.readlines() if not l.startswith(b"#besttime="))
+    if status != 0:
+        raise RuntimeError(f"{binary} {path} -i {iters}: status {status}")
+    return text, ru.ru_utime + ru.ru_stime, ru.ru_maxrss
+
+
+def build_ref(commit):
+    wt = os.path.join(ROOT, "build", "bench-ref-src")
+    bdir = os.path.join(ROOT, "build", "bench-ref")
+    subprocess.run(["git", "-C", ROOT, "worktree", "remove", "--force", wt], stderr=subprocess.DEVNULL)
+    subprocess.run(["git", "-C", ROOT, "worktree", "add", "--detach", wt, commit], check=True,
+                   stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "-S", wt, "-B", bdir, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                    "-DCMAKE_CXX_FLAGS_RELEASE=-O3", "-DMAVU_BUILD_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", bdir, "--target", "mavu1", "mavu2"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["git", "-C", ROOT, "worktree", "remove", "--force", wt], stderr=subprocess.DEVNULL)
+    return bdir
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--ref", default="perf-reference", help="commit to build as the reference")
+    ap.add_argument("--ref-bin", help="directory holding reference mavu1/mavu2 (skips building)")
+    ap.add_argument("--new-bin", default=os.path.join(ROOT, "build", "release"))
+    ap.add_argument("--repeat", type=int, default=3)
+    ap.add_argument("--quick", action="store_true", help="a small subset")
+    ap.add_argument("--only", help="instances whose name contains this text")
+    ap.add_argument("--programs", default="mavu1,mavu2")
+    args = ap.parse_args()
+
+    ref_dir = args.ref_bin or build_ref(args.ref)
+    rows = []
+    mismatches = 0
+    for name, spec, iters in SET:
+        if args.quick and name not in QUICK:
+            continue
+        if args.only and args.only not in name:
+            continue
+        path = instance_path(spec)
+        if not path:
+            print(f"skipping {name}: not found", file=sys.stderr)
+            continue
+        for prog in args.programs.split(","):
+            fig = {}
+            for label, d in (("ref", ref_dir), ("new", args.new_bin)):
+                b = os.path.join(d, prog)
+                loads, runs, mems, outs = [], [], [], set()
+                for _ in range(args.repeat):
+                    _, t0, m0 = run(b, path, 0)
+                    text, t1, _ = run(b, path, iters)
+                    loads.append(t0)
+                    runs.append(max(t1 - t0, 1e-6))
+                    mems.append(m0)
+                    outs.add(text)
+                fig[label] = (iters / statistics.median(runs), statistics.median(loads), statistics.median(mems), outs)
+            same = fig["ref"][3] == fig["new"][3] and len(fig["ref"][3]) == 1
+            mismatches += not same
+            r, n = fig["ref"], fig["new"]
+            rows.append((name, prog, r[0], n[0], n[0] / r[0], r[1], n[1], r[1] / max(n[1], 1e-4), r[2], n[2],
+                         r[2] / n[2], "yes" if same else "NO"))
+            print(f"{name} {prog} done", file=sys.stderr)
+
+    hdr = ("instance", "program", "ref it/s", "new it/s", "ratio", "ref load s", "new load s", "ratio",
+           "ref peak MiB", "new peak MiB", "ratio", "same output")
+    print("| " + " | ".join(hdr) + " |")
+    print("|" + "---|" * len(hdr))
+    for r in rows:
+        print(f"| {r[0]} | {r[1]} | {r[2]:,.0f} | {r[3]:,.0f} | {r[4]:.2f} | {r[5]:.3f} | {r[6]:.3f} | {r[7]:.1f} | "
+              f"{r[8] / 1024:.1f} | {r[9] / 1024:.1f} | {r[10]:.1f} | {r[11]} |")
+    if rows:
+        print(f"\nmedian ratios: speed {statistics.median(r[4] for r in rows):.2f}, "
+              f"loading {statistics.median(r[7] for r in rows):.1f}, memory {statistics.median(r[10] for r in rows):.1f}")
+    if mismatches:
+        print(f"{mismatches} output mismatches", file=sys.stderr)
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()
