@@ -19,8 +19,8 @@
 template <class P, class R>
 void expand(SearchState<P, R>& s, int v) {
   {
-    const int* is_in_c = s.is_in_c.data();
-    const int* adj_num_in_c = s.adj_num_in_c.data();
+    const member_flag* is_in_c = s.is_in_c.data();
+    const auto* adj_num_in_c = s.adj_num_in_c.data();
     assert(is_in_c[v] == 0);
     assert(adj_num_in_c[v] == 0);
     (void)is_in_c, (void)adj_num_in_c;
@@ -31,9 +31,9 @@ void expand(SearchState<P, R>& s, int v) {
   const double w = g.v_weight[v];
   const adj_vertex* adj = g.v_adj[v];
   const adj_vertex* const adj_end = adj + g.v_edge_count[v];
-  const int* __restrict is_in_c = s.is_in_c.data();
+  const member_flag* __restrict is_in_c = s.is_in_c.data();
   double* __restrict dweight = s.dweight.data();
-  int* __restrict count = s.adj_num_in_c.data();
+  conflict_count* __restrict count = s.adj_num_in_c.data();
   typename P::Transitions move(s);
   for (; adj != adj_end; ++adj) {
     const int a = *adj;
@@ -45,7 +45,7 @@ void expand(SearchState<P, R>& s, int v) {
     const double nw = old - w;
     dweight[a] = nw;
     const int c = count[a] + 1;
-    count[a] = c;
+    count[a] = static_cast<conflict_count>(c);
     move.after_expand(a, old, nw, c, v);
   }
   s.is_in_c[v] = 1;
@@ -59,7 +59,7 @@ void expand(SearchState<P, R>& s, int v) {
 template <class P, class R>
 void drop(SearchState<P, R>& s, int u) {
   {
-    const int* is_in_c = s.is_in_c.data();
+    const member_flag* is_in_c = s.is_in_c.data();
     assert(is_in_c[u] == 1);
     (void)is_in_c;
   }
@@ -67,9 +67,9 @@ void drop(SearchState<P, R>& s, int u) {
   const double w = g.v_weight[u];
   const adj_vertex* adj = g.v_adj[u];
   const adj_vertex* const adj_end = adj + g.v_edge_count[u];
-  const int* __restrict is_in_c = s.is_in_c.data();
+  const member_flag* __restrict is_in_c = s.is_in_c.data();
   double* __restrict dweight = s.dweight.data();
-  int* __restrict count = s.adj_num_in_c.data();
+  conflict_count* __restrict count = s.adj_num_in_c.data();
   typename P::Transitions move(s);
   for (; adj != adj_end; ++adj) {
     const int a = *adj;
@@ -81,7 +81,7 @@ void drop(SearchState<P, R>& s, int u) {
     const double nw = w + old;
     dweight[a] = nw;
     const int c = count[a] - 1;
-    count[a] = c;
+    count[a] = static_cast<conflict_count>(c);
     move.after_drop(a, old, nw, c);
   }
   s.is_in_c[u] = 0;

@@ -24,8 +24,16 @@ struct GainThresholdPartition {
    public:
     template <class S>
     explicit Transitions(S& s)
-        : pos_(s.pos_lst), cand_(s.cand_lst), rest_(s.rest_lst), pre_adj_(s.pre_adj.data()), thresh_(s.cand_thresh) {}
+        : pos_(s.pos_lst),
+          cand_(s.cand_lst),
+          rest_(s.rest_lst),
+          pre_adj_(s.pre_adj.data()),
+          thresh_(s.cand_thresh),
+          low_(s.cand_thresh < 0 ? s.cand_thresh : 0.0) {}
+    // Both rows of each table cross 0 or the threshold, so a gain that stays
+    // at or below the lower of the two (the common case) changes nothing.
     void after_expand(int a, double old, double nw, int /*c*/, int v) {
+      if (old <= low_) return;
       if (old > 0 && nw <= 0) {
         ral_delete(pos_, a);
         ral_add(nw > thresh_ ? cand_ : rest_, a);
@@ -36,6 +44,7 @@ struct GainThresholdPartition {
       }
     }
     void after_drop(int a, double old, double nw, int /*c*/) {
+      if (nw <= low_) return;
       if (old <= 0 && nw > 0) {
         ral_add(pos_, a);
         ral_delete(old > thresh_ ? cand_ : rest_, a);
@@ -51,6 +60,7 @@ struct GainThresholdPartition {
     ST_RandAccessList* const rest_;
     int* const pre_adj_;
     const double thresh_;
+    const double low_;  // min(cand_thresh, 0)
   };
   template <class S>
   static void check_cand_member(const S& s, int v) {
@@ -111,7 +121,7 @@ struct ConflictThresholdPartition {
   template <class S>
   static void check_cand_member(const S& s, int v) {
     const double* dweight = s.dweight.data();
-    const int* adj_num_in_c = s.adj_num_in_c.data();
+    const auto* adj_num_in_c = s.adj_num_in_c.data();
     const int con_thresh = s.con_thresh;
     assert(dweight[v] <= 0.0);
     assert(adj_num_in_c[v] <= con_thresh);
@@ -120,7 +130,7 @@ struct ConflictThresholdPartition {
   template <class S>
   static void check_rest_member(const S& s, int v) {
     const double* dweight = s.dweight.data();
-    const int* adj_num_in_c = s.adj_num_in_c.data();
+    const auto* adj_num_in_c = s.adj_num_in_c.data();
     const int con_thresh = s.con_thresh;
     assert(dweight[v] <= 0.0);
     assert(adj_num_in_c[v] > con_thresh);

@@ -18,8 +18,8 @@ bool scan_members_of_c(const SearchState<P, R>& s, int v) {
 // first and always re-validated, so a stale hint costs only the scan.
 template <class P, class R>
 int find_inside_adj(SearchState<P, R>& s, int v) {
-  const int* is_in_c = s.is_in_c.data();
-  const int* adj_num_in_c = s.adj_num_in_c.data();
+  const member_flag* is_in_c = s.is_in_c.data();
+  const auto* adj_num_in_c = s.adj_num_in_c.data();
   assert(is_in_c[v] == 0);
   assert(adj_num_in_c[v] == 1);
   (void)adj_num_in_c;
@@ -42,8 +42,8 @@ int find_inside_adj(SearchState<P, R>& s, int v) {
 // The two members conflicting with non-member v, the first met in scan order first.
 template <class P, class R>
 void find_two_neighbor(SearchState<P, R>& s, int v, int& first, int& second) {
-  const int* is_in_c = s.is_in_c.data();
-  const int* adj_num_in_c = s.adj_num_in_c.data();
+  const member_flag* is_in_c = s.is_in_c.data();
+  const auto* adj_num_in_c = s.adj_num_in_c.data();
   assert(adj_num_in_c[v] == 2);
   assert(is_in_c[v] == 0);
   (void)adj_num_in_c;
@@ -74,7 +74,7 @@ void set_tenure(SearchState<P, R>& s, int u, int tt, int n) {
 // the order the members are dropped.
 template <class P, class R>
 void pushWithTabu(SearchState<P, R>& s, int v, int tt) {
-  const int* is_in_c = s.is_in_c.data();
+  const member_flag* is_in_c = s.is_in_c.data();
   assert(!is_in_c[v]);
   (void)is_in_c;
   const int k = s.adj_num_in_c[v];

@@ -15,25 +15,45 @@ bool passed_over(const SearchState<P, R>& s, int u) {
   return s.cur_iter < s.tabu_lst[u] && s.best_weight >= s.cur_weight + s.dweight[u];
 }
 
+// What the tabu rule reads, copied into locals once per scan: the tie draw
+// calls into the C library, after which fields of the state would otherwise
+// be reloaded for every member.
+struct TabuView {
+  const int* tabu_lst;
+  const double* dweight;
+  int cur_iter;
+  double cur_weight;
+  double best_weight;
+
+  template <class S>
+  explicit TabuView(const S& s)
+      : tabu_lst(s.tabu_lst.data()),
+        dweight(s.dweight.data()),
+        cur_iter(s.cur_iter),
+        cur_weight(s.cur_weight),
+        best_weight(s.best_weight) {}
+  bool passed_over(int u) const { return cur_iter < tabu_lst[u] && best_weight >= cur_weight + dweight[u]; }
+};
+
 // Running maximum with the profile's start value and tie tolerance.  The
 // strictly-greater test comes first, so a gain above the run's opening gain by
 // less than the tolerance opens a new run; ties are measured against the
 // opening gain.
-template <class P, class R>
+template <class P>
 struct MaxRun {
   double best = P::kStartBest;
   int choice = -1;
   int count = 0;
 
-  void consider(SearchState<P, R>& s, int u) {
-    const double d = s.dweight[u];
+  template <class Rng>
+  void consider(Rng& rng, int u, double d) {
     if (d > best) {
       choice = u;
       best = d;
       count = 1;
     } else if (std::fabs(d - best) < P::kTieTolerance) {
       count++;
-      if (s.rng() % count == 0) choice = u;
+      if (rng() % count == 0) choice = u;
     }
   }
   int result(int& vertex_out, int& gain_out) const {
@@ -48,11 +68,14 @@ struct MaxRun {
 // Full scan of `list` in position order.
 template <class P, class R>
 int evaluate_list_max(SearchState<P, R>& s, const ST_RandAccessList* list, int& vertex_out, int& gain_out) {
-  MaxRun<P, R> run;
-  for (int i = 0; i < list->vnum; i++) {
-    const int u = list->vlist[i];
-    if (passed_over(s, u)) continue;
-    run.consider(s, u);
+  const TabuView t(s);
+  const int* const members = list->vlist;
+  const int n = list->vnum;
+  MaxRun<P> run;
+  for (int i = 0; i < n; i++) {
+    const int u = members[i];
+    if (t.passed_over(u)) continue;
+    run.consider(s.rng, u, t.dweight[u]);
   }
   return run.result(vertex_out, gain_out);
 }
@@ -64,11 +87,14 @@ template <class P, class R>
 int evaluate_partiel_max(SearchState<P, R>& s, const ST_RandAccessList* list, int sample_size, int& vertex_out,
                          int& gain_out) {
   if (sample_size >= list->vnum) return evaluate_list_max(s, list, vertex_out, gain_out);
-  MaxRun<P, R> run;
+  const TabuView t(s);
+  const int* const members = list->vlist;
+  const int n = list->vnum;
+  MaxRun<P> run;
   for (int k = 0; k < sample_size; k++) {
-    const int u = list->vlist[s.rng() % list->vnum];
-    if (passed_over(s, u)) continue;
-    run.consider(s, u);
+    const int u = members[s.rng() % n];
+    if (t.passed_over(u)) continue;
+    run.consider(s.rng, u, t.dweight[u]);
   }
   return run.result(vertex_out, gain_out);
 }
