@@ -63,17 +63,20 @@ def instance_path(spec):
     return path if os.path.exists(path) else None
 
 
+RUN_STATS = None  # bench/run_stats, built with the new tree
+
+
 def run(binary, path, iters):
     """Runs one command; returns (stdout without the time line, cpu seconds, peak KiB)."""
-    with tempfile.TemporaryFile() as out:
-        proc = subprocess.Popen([binary, "-f", path, "-t", "100000", "-s", SEED, "-i", str(iters)],
-                                stdout=out, stderr=subprocess.DEVNULL)
-        _, status, ru = os.wait4(proc.pid, 0)
-        out.seek(0)
-        text = b"".join(l for l in out.readlines() if not l.startswith(b"#besttime="))
-    if status != 0:
+    with tempfile.NamedTemporaryFile() as out:
+        res = subprocess.run([RUN_STATS, out.name, binary, "-f", path, "-t", "100000", "-s", SEED, "-i", str(iters)],
+                             capture_output=True, text=True, check=True)
+        cpu, peak, status = res.stdout.split()
+        with open(out.name, "rb") as f:
+            text = b"".join(l for l in f if not l.startswith(b"#besttime="))
+    if status != "0":
         raise RuntimeError(f"{binary} {path} -i {iters}: status {status}")
-    return text, ru.ru_utime + ru.ru_stime, ru.ru_maxrss
+    return text, float(cpu), int(peak)
 
 
 def build_ref(commit):
@@ -100,6 +103,11 @@ def main():
     ap.add_argument("--programs", default="mavu1,mavu2")
     args = ap.parse_args()
 
+    global RUN_STATS
+    RUN_STATS = os.path.join(args.new_bin, "bench", "run_stats")
+    if not os.path.exists(RUN_STATS):
+        subprocess.run(["cmake", "--build", args.new_bin, "--target", "run_stats"], check=True,
+                       stdout=subprocess.DEVNULL)
     ref_dir = args.ref_bin or build_ref(args.ref)
     rows = []
     mismatches = 0
