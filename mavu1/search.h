@@ -50,6 +50,22 @@ void estimate_init_thresh(Mavu1State<R>& s) {
   adjust_thresh(s, static_cast<int>(half));
 }
 
+// Iterations per adaptation window of cand_thresh.
+inline constexpr int kWindowLength = 1000;
+
+// The threshold step at the end of a window, from the window hits (moves
+// taken from pos_lst or cand_lst).  Too few hits mean the search keeps falling
+// through to rest_lst: lower the threshold by one, widening cand_lst.  Almost
+// only hits mean cand_lst is too easy: raise it, narrowing cand_lst.  The
+// share is compared in double, so 950 and 990 hits (exactly 0.95 and 0.99)
+// leave the threshold where it is.
+inline int window_step(int hits) {
+  const double share = static_cast<double>(hits) / 1000.0;
+  if (share < 0.95) return -1;
+  if (share > 0.99) return 1;
+  return 0;
+}
+
 template <class R>
 void tabu_search(Mavu1State<R>& s, int max_iter) {
   const SearchParams& p = s.params;
@@ -81,12 +97,9 @@ void tabu_search(Mavu1State<R>& s, int max_iter) {
     }
     s.cur_iter++;
 
-    if (window_len % 1000 == 0) {
-      const double share = static_cast<double>(window_hits) / 1000.0;
-      if (share < 0.95)
-        adjust_thresh(s, -1);
-      else if (share > 0.99)
-        adjust_thresh(s, 1);
+    if (window_len % kWindowLength == 0) {
+      const int step = window_step(window_hits);
+      if (step != 0) adjust_thresh(s, step);
       window_len = window_hits = 0;
     }
     if (s.cur_iter % 100000 == 0)
