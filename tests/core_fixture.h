@@ -56,6 +56,13 @@ struct Core {
   ScriptedRng& rng() { return s.rng; }
 };
 
+// Weights 1, 2, ..., n.
+inline std::vector<double> ascending_weights(int n) {
+  std::vector<double> w;
+  for (int i = 1; i <= n; i++) w.push_back(i);
+  return w;
+}
+
 inline std::vector<int> list_members(const ST_RandAccessList* l) { return {l->vlist, l->vlist + l->vnum}; }
 
 inline std::vector<int> sorted(std::vector<int> v) {

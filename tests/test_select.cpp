@@ -37,12 +37,6 @@ Pick sampled(Core<Mavu2Profile>& c, int sample, std::deque<int> script = {}) {
   return p;
 }
 
-std::vector<double> ascending(int n) {
-  std::vector<double> w;
-  for (int i = 1; i <= n; i++) w.push_back(i);
-  return w;
-}
-
 }  // namespace
 
 TYPED_TEST(Select, EmptyListYieldsNothingWithoutDrawOrWrite) {
@@ -168,7 +162,7 @@ TYPED_TEST(Select, ReportedGainIsTruncatedTowardZero) {
 }
 
 TEST(SampledScan, NotLongerThanTheSampleIsAFullScan) {
-  Core<Mavu2Profile> c(no_conflicts(ascending(50)));
+  Core<Mavu2Profile> c(no_conflicts(ascending_weights(50)));
   const Pick p = sampled(c, 50);
   EXPECT_EQ(p.vertex, 49);
   EXPECT_EQ(p.draws, 0u);
@@ -179,7 +173,7 @@ TEST(SampledScan, NotLongerThanTheSampleIsAFullScan) {
 }
 
 TEST(SampledScan, LongerListDrawsOnePositionPerSample) {
-  Core<Mavu2Profile> c(no_conflicts(ascending(51)));
+  Core<Mavu2Profile> c(no_conflicts(ascending_weights(51)));
   std::deque<int> positions;  // 0..49 in disguise: member 50, the best, is never drawn
   for (int i = 0; i < 50; i++) positions.push_back(i + 51 * (i % 7));
   const Pick p = sampled(c, 50, positions);
