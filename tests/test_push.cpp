@@ -13,7 +13,7 @@ namespace {
 InputGraph star() { return with_conflicts(6, {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}}, {10, 3, 3, 3, 3, 3}); }
 
 // v = 2 conflicts with members 0 and 1; 3 and 4 also conflict with both, so
-// num_v_adj[2] = 3 once C = {1, 0}.  With `long_v`, 2 also conflicts with the
+// num_v_adj(s, 2) = 3 once C = {1, 0}.  With `long_v`, 2 also conflicts with the
 // free vertex 5, and C (2 members) becomes the shorter side to walk.
 InputGraph two_conflicts(bool long_v) {
   std::vector<std::pair<int, int>> conf = {{2, 0}, {2, 1}, {3, 0}, {3, 1}, {4, 0}, {4, 1}};
@@ -22,7 +22,7 @@ InputGraph two_conflicts(bool long_v) {
 }
 
 // v = 0 conflicts with members 1, 3, 5 of C = [1, 2, 3, 4, 5]; 6 and 7 share
-// those conflicts (num_v_adj[3] = 3).  With `long_v`, 0 also conflicts with
+// those conflicts (num_v_adj(s, 3) = 3).  With `long_v`, 0 also conflicts with
 // 8..19, so C is walked; otherwise 0's neighbours are.
 InputGraph three_conflicts(bool long_v) {
   std::vector<std::pair<int, int>> conf;
@@ -51,7 +51,7 @@ TYPED_TEST(Push, OneConflictTenureIsSevenPlusDrawModuloCountOfOnes) {
     Core<TypeParam> c(star());
     auto& s = c.s;
     c.add({0});
-    ASSERT_EQ(s.num_v_adj[1], 5);
+    ASSERT_EQ(num_v_adj(s, 1), 5);
     s.cur_iter = 100;
     c.rng().script = {r};
     pushWithTabu(s, 1, 0);
@@ -66,7 +66,7 @@ TYPED_TEST(Push, TwoConflictsDrawTwiceModuloTheCountBeforeTheDrops) {
     Core<TypeParam> c(two_conflicts(long_v));
     auto& s = c.s;
     c.add({1, 0});
-    ASSERT_EQ(s.num_v_adj[2], 3);
+    ASSERT_EQ(num_v_adj(s, 2), 3);
     int first = 7, second = 7;
     find_two_neighbor(s, 2, first, second);
     // Walking C meets 1 first; walking 2's neighbours (ascending) meets 0 first.
@@ -89,7 +89,7 @@ TYPED_TEST(Push, ManyConflictsDrawInDropOrder) {
     Core<TypeParam> c(three_conflicts(long_v));
     auto& s = c.s;
     c.add({1, 2, 3, 4, 5});
-    ASSERT_EQ(s.num_v_adj[3], 3);
+    ASSERT_EQ(num_v_adj(s, 3), 3);
     c.rng().script = {3, 4, 5};  // tenures 7, 8, 9 modulo 3
     pushWithTabu(s, 0, 0);
     EXPECT_EQ(c.rng().draws(), 3u);
