@@ -470,7 +470,9 @@ def parse_output(text):
          "heading": False, "size": None, "vertices": None, "solver": None, "file": None,
          "weight": None, "best_iter": None, "best_time": None, "check_error": False,
          "not_found": False, "progress_lines": 0}
-    lines = text.split("\n")
+    # A line without its newline was cut by a killed run: a number on it may be a prefix of
+    # the real one, so it is not read at all.
+    lines = text.split("\n")[:-1]
     after_heading = None
     for i, line in enumerate(lines):
         s = line.rstrip("\r")
@@ -508,9 +510,8 @@ def parse_output(text):
             elif s.startswith("#besttime="):
                 p["best_time"] = float(s[10:])
         except (ValueError, IndexError):
-            continue  # a line cut in the middle by a killed run
-    if after_heading is not None and after_heading < len(lines) - 1:
-        # The set line is complete only when a newline follows it.
+            continue  # not what a program prints: ignore the line
+    if after_heading is not None and after_heading < len(lines):
         p["vertices"] = len(lines[after_heading].split())
         if p["size"] is None:
             p["size"] = p["vertices"]
@@ -845,7 +846,7 @@ def add_grid_arguments(p):
     p.add_argument("--best-known", metavar="TSV", help="best-known table (for --target best)")
 
 
-def main(argv=None):
+def build_parser():
     ap = argparse.ArgumentParser(prog="mavu_exp.py", description=__doc__.split("\n\n")[0])
     sub = ap.add_subparsers(dest="verb", required=True)
     pr = sub.add_parser("run", help="run a grid on this machine")
@@ -862,7 +863,11 @@ def main(argv=None):
     pc.add_argument("--out", "-O", required=True, help="output folder of run or jobs")
     pc.add_argument("--best-known", metavar="TSV", help="best-known weights table")
     pc.add_argument("--no-plots", action="store_true", help="skip the plots")
-    args = ap.parse_args(argv)
+    return ap
+
+
+def main(argv=None):
+    args = build_parser().parse_args(argv)
     try:
         return {"run": cmd_run, "jobs": cmd_jobs, "collect": cmd_collect}[args.verb](args)
     except UsageError as e:
