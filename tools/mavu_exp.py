@@ -179,11 +179,16 @@ def option_tag(opts):
 class Run:
     """One cell of the grid: what to run and where its files go."""
 
-    def __init__(self, out, inst, inst_path, prog, prog_path, seed, opts):
+    def __init__(self, out, inst, inst_path, prog, prog_path, seed, opts, option_set=None):
         self.instance, self.instance_path = inst, inst_path
         self.program, self.program_path = prog, prog_path
+        # opts: the values passed to the program; option_set: the set as the user wrote it
+        # ("target": "best" before it became each instance's weight). Folders and table rows
+        # follow the option set, so one set is one column of results across instances.
         self.seed, self.opts = seed, opts
-        self.base = os.path.join(out, "runs", inst, prog, option_tag(opts), f"s{seed}")
+        self.option_set = option_set if option_set is not None else opts
+        self.base = os.path.join(out, "runs", inst, prog, option_tag(self.option_set),
+                                 f"s{seed}")
 
     def argv(self):
         cmd = [self.program_path, "-f", self.instance_path]
@@ -196,7 +201,8 @@ class Run:
     def meta(self):
         return {"instance": self.instance, "instance_path": self.instance_path,
                 "program": self.program, "program_path": self.program_path,
-                "seed": self.seed, "options": self.opts, "command": self.argv()}
+                "seed": self.seed, "options": self.opts, "option_set": self.option_set,
+                "command": self.argv()}
 
     def write_meta(self):
         os.makedirs(os.path.dirname(self.base), exist_ok=True)
@@ -240,7 +246,8 @@ def build_grid(args):
     out = os.path.abspath(args.out)
     runs = []
     for inst, ipath in instances:
-        for opts in sets:
+        for spec in sets:
+            opts = spec
             if opts.get("target") == "best":
                 if best is None:
                     raise UsageError("--target best needs --best-known FILE")
@@ -249,7 +256,7 @@ def build_grid(args):
                 opts = dict(opts, target=format_weight(best[inst]))
             for prog, ppath in programs:
                 for seed in seeds:
-                    runs.append(Run(out, inst, ipath, prog, ppath, seed, opts))
+                    runs.append(Run(out, inst, ipath, prog, ppath, seed, opts, spec))
     return out, runs
 
 
@@ -573,7 +580,7 @@ def load_run(meta_path, out_dir):
         "exit_status": "" if status is None else status,
         "outcome": outcome,
         "message": err.strip().splitlines()[-1] if err.strip() else "",
-        "tag": option_tag(opts),
+        "tag": option_tag(meta.get("option_set", opts)),
         "output": os.path.relpath(base + ".out", out_dir),
     })
     return row
@@ -766,20 +773,31 @@ def make_plots(rows, best_known, plot_dir):
             continue
         curves = ttt_curves(rows if len(tags) > 1 else
                             [dict(r, tag="") for r in rows], inst, target)
-        tmax = max([t for c in curves.values() for t in c["times"]] + [0.001])
+        times = [t for c in curves.values() for t in c["times"]]
+        # The axis runs to the time limit: a run that missed the target used all of it.
+        limits = [int(r["time_limit"]) for r in rows if r["instance"] == inst
+                  and str(r["time_limit"]).isdigit()]
+        xmax = max(limits + [max(times + [0.001]) * 1.05])
+        # Times are reported to the millisecond, so 0.001 s stands for "at once".
+        xmin = max(min(times + [xmax]), 0.001)
+        log = xmax / xmin > 100
+        left = xmin / 2 if log else 0.0
         fig, ax = plt.subplots(figsize=(6, 4))
         for name, c in sorted(curves.items()):
-            xs = [0.0] + c["times"] + [tmax * 1.05]
-            ys = [0.0] + [(k + 1) / c["runs"] for k in range(len(c["times"]))] + \
-                [len(c["times"]) / c["runs"]]
-            ax.step(xs, ys, where="post", label=f"{name}: {len(c['times'])}/{c['runs']}")
-        ax.set_xlim(0, tmax * 1.05)
+            ts = [max(t, left) for t in c["times"]]
+            xs = [left] + ts + [xmax]
+            ys = [0.0] + [(k + 1) / c["runs"] for k in range(len(ts))] + \
+                [len(ts) / c["runs"]]
+            ax.step(xs, ys, where="post", label=f"{name}: {len(ts)}/{c['runs']}")
+        if log:
+            ax.set_xscale("log")
+        ax.set_xlim(left, xmax)
         ax.set_ylim(-0.02, 1.02)
-        ax.set_xlabel("CPU time to reach the target (s)")
+        ax.set_xlabel("CPU time to reach the target (s)" + (", log scale" if log else ""))
         ax.set_ylabel("share of runs")
         ax.set_title(f"{inst}: target {format_weight(target)} ({kind})")
         ax.grid(True, alpha=0.3)
-        ax.legend(loc="lower right")
+        ax.legend(loc="best")
         fig.tight_layout()
         path = os.path.join(plot_dir, f"ttt_{inst}.png")
         fig.savefig(path, dpi=90)

@@ -38,6 +38,19 @@ class JobLists(TempDirTest):
         self.assertEqual(subprocess.run(["bash", "-n", slurm]).returncode, 0)
         self.assertTrue(os.access(slurm, os.X_OK))
 
+    def test_target_best_takes_each_instance_weight(self):
+        table = os.path.join(self.tmp, "best.tsv")
+        with open(table, "w") as f:
+            f.write("instance\tn\tm\tbest_known_weight\toptimal_proved\tevidence\n"
+                    "g40 frac\t40\t381\t476.094\tno\ttest\n")
+        proc = tool(*self.grid, "--target", "best", check=False)
+        self.assertEqual(proc.returncode, 2)
+        self.assertIn("--target best needs --best-known", proc.stderr)
+        tool(*self.grid, "--target", "best", "--best-known", table)
+        for line in self.lines():
+            self.assertIn(" -o 476.094 ", line)
+            self.assertIn("/t100_i2000_obest", line)
+
     def test_slurm_task_runs_its_line_then_the_list_shrinks(self):
         tool(*self.grid)
         first = self.lines()[0]
