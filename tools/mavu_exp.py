@@ -23,7 +23,6 @@ import argparse
 import csv
 import fnmatch
 import json
-import math
 import os
 import shlex
 import signal

@@ -2,7 +2,9 @@
 figures are worked out by hand."""
 
 import csv
+import importlib.util
 import os
+import subprocess
 import sys
 
 from common import FIXTURES, TOOL, TempDirTest, mavu1_output, mavu_exp, tool, write_run
@@ -95,12 +97,8 @@ class Aggregation(TempDirTest):
             self.assertIn(f"(`{kind}`) | {n} |", md)
 
     def test_plots_with_and_without_matplotlib(self):
-        try:
-            import matplotlib  # noqa: F401
-            have = True
-        except ImportError:
-            have = False
-        proc = tool("collect", "--out", self.out, "--best-known", BEST_KNOWN)
+        have = importlib.util.find_spec("matplotlib") is not None
+        tool("collect", "--out", self.out, "--best-known", BEST_KNOWN)
         png = os.path.join(self.out, "plots", "ttt_C125.9.png")
         if have:
             with open(png, "rb") as f:
@@ -113,7 +111,6 @@ class Aggregation(TempDirTest):
         out2 = os.path.join(self.tmp, "exp2")
         os.rename(self.out, out2)
         env = dict(os.environ, PYTHONPATH=os.path.dirname(fake))
-        import subprocess
         proc = subprocess.run([sys.executable, TOOL, "collect", "--out", out2], env=env,
                               capture_output=True, text=True)
         self.assertEqual(proc.returncode, 0, proc.stderr)

@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from common import (FIXTURES, MAVU1, MAVU2, SMALL, TempDirTest, fixture_text, mavu_exp,
+from common import (MAVU1, MAVU2, SMALL, TempDirTest, fixture_text, mavu_exp,
                     need_programs)
 
 parse, classify = mavu_exp.parse_output, mavu_exp.classify
