@@ -400,12 +400,14 @@ def cmd_run(args):
 # jobs
 
 def job_line(run):
-    """One shell command that runs a cell and records its files like `run` does. The status is
-    written last and atomically, so a cell killed half-way counts as not done."""
+    """One shell command that runs a cell and records its files like `run` does. A status left
+    by an earlier attempt goes first and the new one is written last and atomically, so a cell
+    killed half-way counts as not done."""
     d = os.path.dirname(run.base)
     b = os.path.basename(run.base)
     q = shlex.quote
-    return (f"cd {q(d)} && {shlex.join(run.argv())} > {q(b + '.out')} 2> {q(b + '.err')}; "
+    return (f"cd {q(d)} && rm -f {q(b + '.status')} && "
+            f"{shlex.join(run.argv())} > {q(b + '.out')} 2> {q(b + '.err')}; "
             f"echo $? > {q(b + '.status.tmp')} && mv {q(b + '.status.tmp')} {q(b + '.status')}")
 
 
