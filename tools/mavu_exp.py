@@ -749,12 +749,17 @@ def ttt_curves(rows, inst, target):
 
 
 def plot_target(rows, inst, best_known):
-    """The target of an instance's plot: its best-known weight, else the best weight any run
-    of the experiment found."""
-    if inst in best_known:
-        return best_known[inst], "best-known"
+    """The target of an instance's plot: its best-known weight when some run reached it; else
+    the best weight any run of the experiment found (a curve stuck at zero shows nothing)."""
     ws = [r["weight"] for r in rows if r["instance"] == inst and r["outcome"] == "ok"]
-    return (max(ws), "best found") if ws else (None, None)
+    bk = best_known.get(inst)
+    if bk is not None and any(reaches(w, bk) for w in ws):
+        return bk, "best-known"
+    if not ws:
+        return None, None
+    if bk is None:
+        return max(ws), "best found"
+    return max(ws), f"best found; best-known {format_weight(bk)} not reached"
 
 
 def make_plots(rows, best_known, plot_dir):

@@ -64,6 +64,10 @@ class Aggregation(TempDirTest):
         self.assertEqual(curves["p2"], {"times": [0.5, 1.0, 1.5, 5.0], "runs": 4})
         # Without a best-known weight the target is the best weight of the experiment.
         self.assertEqual(mavu_exp.plot_target(rows, "tiny", {}), (12.5, "best found"))
+        self.assertEqual(mavu_exp.plot_target(rows, "C125.9", {"C125.9": 2529}),
+                         (2529, "best-known"))
+        self.assertEqual(mavu_exp.plot_target(rows, "C125.9", {"C125.9": 2600}),
+                         (2529, "best found; best-known 2600 not reached"))
 
     def test_files_written_by_collect(self):
         tool("collect", "--out", self.out, "--best-known", BEST_KNOWN)
