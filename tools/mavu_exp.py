@@ -801,7 +801,7 @@ def make_plots(rows, best_known, plot_dir):
         ax.set_ylim(-0.02, 1.02)
         ax.set_xlabel("CPU time to reach the target (s)" + (", log scale" if log else ""))
         ax.set_ylabel("share of runs")
-        ax.set_title(f"{inst}: target {format_weight(target)} ({kind})")
+        ax.set_title(f"{inst}: target {format_weight(target)}\n({kind})", fontsize=11)
         ax.grid(True, alpha=0.3)
         ax.legend(loc="best")
         fig.tight_layout()
