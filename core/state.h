@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -132,12 +133,18 @@ void record_current(SearchState<P, R>& s) {
   for (int i = 0; i < s.cur_c_set->vnum; i++) s.best_vertex[i] = s.cur_c_set->vlist[i];
 }
 
+// Number of the signal (SIGINT, SIGTERM) that asked the search to stop, 0
+// while none has; written only by the driver's signal handler.
+inline volatile std::sig_atomic_t search_stop_signal = 0;
+
 // The loop test of both search loops: go on while cur_iter is below the
-// iteration bound and, only when it is, while the process CPU time in single
-// precision is below the limit.  (The clock is not read once the bound is hit.)
+// iteration bound and, only when it is, while no stop was asked for by a
+// signal and the process CPU time in single precision is below the limit.
+// (The clock is not read once the bound is hit.)
 template <class P, class R>
 bool loop_continues(const SearchState<P, R>& s, int max_iter) {
   if (!(s.cur_iter < max_iter)) return false;
+  if (search_stop_signal != 0) return false;
   return static_cast<float>(s.params.para_max_seond) >
          static_cast<float>(static_cast<long>(std::clock()) - s.start_time) / 1000000.0f;
 }
