@@ -46,13 +46,15 @@ for t in "${targets[@]}"; do
   if [[ -e ${regressions[0]} ]]; then
     echo "== fuzz_$t: replaying ${#regressions[@]} regression inputs" >&2
     "$bin" "${opts[@]}" "${regressions[@]}" 2>"$artifacts/replay.log" ||
-      { echo "fuzz_$t: a regression input fails again" >&2; tail -40 "$artifacts/replay.log" >&2; status=1; continue; }
+      { echo "fuzz_$t: a regression input fails again" >&2
+        grep -E 'ERROR|SUMMARY|runtime error|invariant|^ +#[0-9] |^Running' "$artifacts/replay.log" | tail -30 >&2
+        status=1; continue; }
   fi
   echo "== fuzz_$t: $seconds s" >&2
   if ! "$bin" "${opts[@]}" -max_total_time="$seconds" "$corpus" "${seeds[@]}" 2>"$artifacts/run.log"; then
     echo "fuzz_$t: FINDING (see $artifacts/run.log)" >&2
-    grep -E 'ERROR|runtime error|invariant|Test unit written' "$artifacts/run.log" | head -20 >&2 || true
-    tail -30 "$artifacts/run.log" >&2
+    grep -E 'ERROR|SUMMARY|runtime error|invariant|^ +#[0-9] |Test unit written|^Base64' "$artifacts/run.log" |
+      head -30 >&2 || true
     status=1
   else
     grep -E '^stat::number_of_executed_units|^Done ' "$artifacts/run.log" | sed "s/^/fuzz_$t: /" >&2 || true
