@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cassert>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -159,12 +160,18 @@ void record_current(SearchState<P, R>& s) {
   for (int i = 0; i < s.cur_c_set->vnum; i++) s.best_vertex[i] = s.cur_c_set->vlist[i];
 }
 
+// Number of the signal (SIGINT, SIGTERM) that asked the search to stop, 0
+// while none has; written only by the driver's signal handler.
+inline volatile std::sig_atomic_t search_stop_signal = 0;
+
 // The loop test of both search loops: go on while cur_iter is below the
-// iteration bound and, only when it is, while the process CPU time in single
-// precision is below the limit.  (No clock is read once the bound is hit.)
+// iteration bound and, only when it is, while no stop was asked for by a
+// signal and the process CPU time in single precision is below the limit.
+// (No clock is read once the bound is hit.)
 template <class P, class R>
 bool loop_continues(SearchState<P, R>& s, int max_iter) {
   if (!(s.cur_iter < max_iter)) return false;
+  if (search_stop_signal != 0) return false;
   return cpu_time_below_limit(s.time_limit, s.params.para_max_seond, s.start_time);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "frontend/interrupt.h"
 #include "frontend/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
@@ -13,16 +14,24 @@
 template <class Program>
 int run_program(int argc, char** argv) {
   const ProgramText& text = Program::kText;
+  install_interrupt_handlers(text.name);
   static RunParams params;
   read_parameters(argc, argv, params, text.name);
+  // The echo leaves before the instance is read: an output that cannot be
+  // written ends the run before any search time is spent on it.
+  if (!flush_output(text.name)) return kOutputFailedStatus;
 
   static ConflictGraph graph;
   switch (Program::load(params.para_file, graph)) {
     case LoadStatus::ok: break;
-    case LoadStatus::cannot_open: std::printf("File %s not found \n", params.para_file); return -1;
+    case LoadStatus::cannot_open:
+      std::printf("File %s not found \n", params.para_file);
+      flush_output(text.name);
+      return -1;
     case LoadStatus::invalid: return 1;
   }
 
+  interrupt_stops_search();
   auto state = std::make_unique<typename Program::State>();
   Program::solve(*state, graph, params);
 
@@ -31,9 +40,14 @@ int run_program(int argc, char** argv) {
   // The check sees the set in the order the search recorded it.
   if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
     std::printf("check ERROR \n");
+    flush_output(text.name);
     return 1;
   }
   print_final_set(text, best, stdout);
   report_result(text, params, best, stdout);
-  return 0;
+  const bool written = flush_output(text.name);
+  const int sig = interrupt_signal();
+  if (sig != 0) report_interrupted(text.name, sig, written);
+  if (!written) return kOutputFailedStatus;
+  return sig != 0 ? 128 + sig : 0;
 }
