@@ -1,6 +1,6 @@
-// Helpers of the search-core tests: a conflict graph and an initialised
-// search state with the scripted generator, and input graphs described by
-// their conflicts (the complement is what the search sees).
+// Helpers of the search-core tests: input graphs described by their
+// conflicts (the complement is what the search sees) and an initialised
+// search state with the scripted generator.
 #pragma once
 
 #include <algorithm>
@@ -9,15 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/restart.h"
 #include "mavu1/search.h"
 #include "mavu2/search.h"
 #include "support.h"
 
 using CoreProfiles = ::testing::Types<Mavu1Profile, Mavu2Profile>;
-
-template <class P>
-using TestState = SearchState<P, ScriptedRng>;
 
 // Input graph on n vertices whose conflict graph has exactly the given pairs.
 inline InputGraph with_conflicts(int n, const std::vector<std::pair<int, int>>& conflicts,
@@ -33,8 +29,8 @@ inline InputGraph with_conflicts(int n, const std::vector<std::pair<int, int>>& 
   return in;
 }
 
-// Input graph without conflicts (complete): every gain is the vertex weight
-// and every vertex waits in pos_lst, in ascending order, after init_data.
+// No conflicts: every gain is the vertex weight, and after init_data every
+// vertex waits in pos_lst in ascending order, so weights script a list's gains.
 inline InputGraph no_conflicts(std::vector<double> weights) {
   const int n = static_cast<int>(weights.size());
   return with_conflicts(n, {}, std::move(weights));
@@ -43,7 +39,7 @@ inline InputGraph no_conflicts(std::vector<double> weights) {
 template <class P>
 struct Core {
   ConflictGraph g;
-  TestState<P> s;
+  SearchState<P, ScriptedRng> s;
 
   explicit Core(const InputGraph& in, const SearchParams& params = {}) {
     build(g, in);
@@ -52,20 +48,6 @@ struct Core {
   void add(std::initializer_list<int> vs) {
     for (int v : vs) expand(s, v);
   }
-  std::vector<int> members() const { return {s.cur_c_set->vlist, s.cur_c_set->vlist + s.cur_c_set->vnum}; }
+  std::vector<int> members() const { return items(s.cur_c_set); }
   ScriptedRng& rng() { return s.rng; }
 };
-
-// Weights 1, 2, ..., n.
-inline std::vector<double> ascending_weights(int n) {
-  std::vector<double> w;
-  for (int i = 1; i <= n; i++) w.push_back(i);
-  return w;
-}
-
-inline std::vector<int> list_members(const ST_RandAccessList* l) { return {l->vlist, l->vlist + l->vnum}; }
-
-inline std::vector<int> sorted(std::vector<int> v) {
-  std::sort(v.begin(), v.end());
-  return v;
-}

@@ -1,34 +1,27 @@
-// Shared helpers of the test suite: small and random graphs, a scripted
-// random generator that counts its draws, and state builders.
+// Shared helpers of the test suite: a scripted generator that records its
+// draws, input graphs built in memory, and capture of a function's output.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/audit.h"
-#include "core/graph.h"
 #include "frontend/loader.h"
 
-// Generator substitute: returns scripted values first (then falls back to a
-// fixed sequence), and records every draw, so tests can check the number and
-// order of draws.
+// Generator substitute: scripted values first, then a fixed sequence.  Every
+// value returned is recorded, so tests check the number and order of draws.
 struct ScriptedRng {
-  std::deque<int> script;   // values returned first, in order
-  std::vector<int> drawn;   // every value returned
-  unsigned seeded = 0;
-  int seeds = 0;
+  std::deque<int> script;
+  std::vector<int> drawn;
   unsigned fallback = 12345;
 
-  void seed(unsigned s) {
-    seeded = s;
-    seeds++;
-  }
+  void seed(unsigned) {}
   int operator()() {
     int r;
     if (!script.empty()) {
@@ -44,19 +37,14 @@ struct ScriptedRng {
   size_t draws() const { return drawn.size(); }
 };
 
-// Input graph in memory: n vertices, 0-based input edges, optional weights.
+// Input graph: n vertices, 0-based input edges, weights (empty: the defaults).
 struct InputGraph {
   int n = 0;
   std::vector<int> edges;  // pairs
   std::vector<double> weights;
-
-  void add_edge(int a, int b) {
-    edges.push_back(a);
-    edges.push_back(b);
-  }
+  void add_edge(int a, int b) { edges.insert(edges.end(), {a, b}); }
 };
 
-// Builds the conflict graph of `in` into g (asserting success).
 inline void build(ConflictGraph& g, const InputGraph& in) {
   ASSERT_TRUE(build_conflict_graph(g, in.n, in.edges.data(), static_cast<long long>(in.edges.size() / 2),
                                    in.weights.empty() ? nullptr : in.weights.data()));
@@ -75,4 +63,20 @@ inline InputGraph random_input_graph(int n, double p, unsigned seed, bool fracti
     in.weights.push_back(fractional ? 0.1 + std::uniform_real_distribution<double>(0.0, 10.0)(gen)
                                     : static_cast<double>(1 + gen() % 20));
   return in;
+}
+
+inline std::vector<int> items(const ST_RandAccessList* l) { return {l->vlist, l->vlist + l->vnum}; }
+
+// What `write(FILE*)` writes.
+template <class F>
+std::string capture(F&& write) {
+  char* buf = nullptr;
+  size_t len = 0;
+  FILE* f = open_memstream(&buf, &len);
+  if (!f) return "<open_memstream failed>";
+  write(f);
+  std::fclose(f);
+  std::string out(buf, len);
+  std::free(buf);
+  return out;
 }
