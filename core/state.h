@@ -20,6 +20,7 @@
 #include <cassert>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -121,6 +122,10 @@ void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams&
   s.is_in_c.assign(n, 0);
   s.adj_num_in_c.assign(n, 0);
   s.tabu_lst.assign(n, 0);
+  if (!s.pos_lst || !s.cand_lst || !s.rest_lst || !s.cur_c_set) {
+    std::fprintf(stderr, "out of memory for the search state (%d vertices)\n", n);
+    std::abort();
+  }
   for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);
   s.rng.seed(static_cast<unsigned>(params.para_seed));
   s.cur_weight = 0;
