@@ -30,7 +30,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SHARED = os.path.join(os.path.dirname(ROOT), "shared", "instances")
 GRAPHS = os.path.join(ROOT, "build", "bench-graphs")
 
-# (name, path or generator spec, iterations)
+# (name, path or generator source, iterations)
 SET = [
     ("brock400_1", "dimacs/brock400_1.clq", 400000),
     ("C500.9", "dimacs/C500.9.clq", 400000),
@@ -49,9 +49,9 @@ QUICK = {"brock400_1", "frb40-19-1", "G(500,0.5)", "G(1000,0.9)", "G(4000,0.5)"}
 SEED = "7"
 
 
-def instance_path(spec):
-    if isinstance(spec, tuple):
-        _, n, p = spec
+def instance_path(source):
+    if isinstance(source, tuple):
+        _, n, p = source
         os.makedirs(GRAPHS, exist_ok=True)
         path = os.path.join(GRAPHS, f"g{n}_{p}.clq")
         if not os.path.exists(path):
@@ -59,7 +59,7 @@ def instance_path(spec):
             subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_graph.py"), str(n), str(p), "1", path],
                            check=True)
         return path
-    path = os.path.join(SHARED, spec)
+    path = os.path.join(SHARED, source)
     return path if os.path.exists(path) else None
 
 
@@ -111,12 +111,12 @@ def main():
     ref_dir = args.ref_bin or build_ref(args.ref)
     rows = []
     mismatches = 0
-    for name, spec, iters in SET:
+    for name, source, iters in SET:
         if args.quick and name not in QUICK:
             continue
         if args.only and args.only not in name:
             continue
-        path = instance_path(spec)
+        path = instance_path(source)
         if not path:
             print(f"skipping {name}: not found", file=sys.stderr)
             continue

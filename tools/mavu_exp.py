@@ -90,14 +90,14 @@ def find_instances(paths, patterns):
     return sorted(found.items())
 
 
-def parse_programs(specs):
+def parse_programs(args):
     """Each program is PATH or NAME=PATH; the name defaults to the file's base name."""
     progs = {}
-    for spec in specs:
-        if "=" in spec and "/" not in spec.split("=", 1)[0]:
-            name, path = spec.split("=", 1)
+    for arg in args:
+        if "=" in arg and "/" not in arg.split("=", 1)[0]:
+            name, path = arg.split("=", 1)
         else:
-            name, path = os.path.basename(spec), spec
+            name, path = os.path.basename(arg), arg
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
             raise UsageError(f"program {path} is not an executable file")
         if name in progs:
