@@ -245,8 +245,8 @@ def build_grid(args):
     out = os.path.abspath(args.out)
     runs = []
     for inst, ipath in instances:
-        for spec in sets:
-            opts = spec
+        for option_set in sets:
+            opts = option_set
             if opts.get("target") == "best":
                 if best is None:
                     raise UsageError("--target best needs --best-known FILE")
@@ -255,7 +255,7 @@ def build_grid(args):
                 opts = dict(opts, target=format_weight(best[inst]))
             for prog, ppath in programs:
                 for seed in seeds:
-                    runs.append(Run(out, inst, ipath, prog, ppath, seed, opts, spec))
+                    runs.append(Run(out, inst, ipath, prog, ppath, seed, opts, option_set))
     return out, runs
 
 
