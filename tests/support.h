@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -79,4 +81,35 @@ std::string capture(F&& write) {
   std::string out(buf, len);
   std::free(buf);
   return out;
+}
+
+// The report that ends a run's standard output (default seed, depth and
+// probability): the program's heading, the set in ascending order, which is a
+// clique of `instance` whose weight is the block's #objv, and the result
+// block.  Returns the report's lines from the heading on.
+inline std::vector<std::string> verified_report(const std::string& out, const std::string& instance, bool mavu1) {
+  std::vector<std::string> l;
+  std::istringstream in(out.substr(std::min(out.size(), out.find("\nFinal") + 1)));
+  for (std::string line; std::getline(in, line);) l.push_back(line);
+  std::vector<int> set;
+  std::istringstream set_line(l.size() == 11 ? l[1] : "");
+  for (int v; set_line >> v;) set.push_back(v);
+  EXPECT_TRUE(l.size() == 11 && !set.empty()) << out;
+  if (l.size() != 11) return l;
+  EXPECT_EQ(l[0], mavu1 ? "Final result(size " + std::to_string(set.size()) + "):" : "Final solution:");
+  EXPECT_EQ(l[2] + "|" + l[3] + "|" + l[4] + "|" + l[5] + "|" + l[6] + "|" + l[7],
+            std::string("|$seed=533875888|@solver=") + (mavu1 ? "mwcp" : "mavu2") + "|@para_file=" + instance +
+                "|@para_depth=4000|@para_direct_prob=70");
+  EXPECT_TRUE(l[8].starts_with("#objv=") && l[9].starts_with("#bestiter=") && l[10].starts_with("#besttime="));
+  ConflictGraph g;
+  EXPECT_EQ(load_conflict_graph(instance.c_str(), g), LoadStatus::ok);
+  double weight = 0;
+  for (size_t i = 0; i < set.size(); i++) {
+    EXPECT_TRUE(set[i] >= 0 && set[i] < g.n_vertex && (i == 0 || set[i - 1] < set[i])) << l[1];
+    if (set[i] < 0 || set[i] >= g.n_vertex) return l;
+    for (size_t j = 0; j < i; j++) EXPECT_FALSE(g.conflict(set[i], set[j])) << set[i] << " " << set[j];
+    weight += g.v_weight[static_cast<size_t>(set[i])];
+  }
+  EXPECT_NEAR(weight, std::atof(l[8].c_str() + 6), 1e-4);
+  return l;
 }

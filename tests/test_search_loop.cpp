@@ -162,11 +162,9 @@ TEST(Mavu1Window, ThresholdStepsAtTheEndOfEachWindow) {
     const ConflictGraph* g;
     int iters, depth, prob;
     double thresh;
-  } cases[] = {{&complete, 999, 10, 50, 0},         {&complete, 1000, 10, 50, -1},
-               {&complete, 1001, 10, 50, -1},       {&complete, 2999, 10, 50, -2},
-               {&complete, 3000, 10, 50, -3},       {&edgeless, 1000, 1000000000, 100, -1},
-               {&edgeless, 2000, 1000000000, 100, 0}, {&edgeless, 3000, 1000000000, 100, -1},
-               {&edgeless, 4000, 1000000000, 100, 0}};
+  } cases[] = {{&complete, 999, 10, 50, 0},           {&complete, 1000, 10, 50, -1},
+               {&complete, 3000, 10, 50, -3},          {&edgeless, 1000, 1000000000, 100, -1},
+               {&edgeless, 2000, 1000000000, 100, 0},  {&edgeless, 3000, 1000000000, 100, -1}};
   for (const auto& c : cases) {
     Mavu1State<ScriptedRng> s;
     solve(s, *c.g, make_params(c.iters, c.depth, c.prob));
