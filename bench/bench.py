@@ -5,9 +5,9 @@ peak memory, and checks that both print the same output.
     bench/bench.py [--ref COMMIT | --ref-bin DIR] [--new-bin DIR] [--repeat N]
                    [--quick] [--only NAME]
 
-By default the reference is the commit tagged `perf-reference` (the commit
-that completed both programs), built in build/bench-ref from a temporary git
-worktree, and the new build is the current tree's release build
+By default the reference is commit 21a9f7e (tagged `perf-reference` where the
+tag exists: the commit that completed both programs), built in
+build/bench-ref from a temporary git worktree, and the new build is the current tree's release build
 (build/release).  Instances: DIMACS and BHOSLIB graphs from ../shared/instances
 (when present) plus generated random graphs cached in build/bench-graphs.
 
@@ -94,7 +94,7 @@ def build_ref(commit):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--ref", default="perf-reference", help="commit to build as the reference")
+    ap.add_argument("--ref", default="21a9f7e", help="commit to build as the reference")
     ap.add_argument("--ref-bin", help="directory holding reference mavu1/mavu2 (skips building)")
     ap.add_argument("--new-bin", default=os.path.join(ROOT, "build", "release"))
     ap.add_argument("--repeat", type=int, default=3)

@@ -144,21 +144,6 @@ bool Loader::find_problem_line(std::string& line) {
   }
 }
 
-namespace {
-bool parse_count(const char* s, size_t len, long long& out) {
-  size_t i = 0;
-  bool neg = false;
-  if (i < len && (s[i] == '+' || s[i] == '-')) neg = (s[i++] == '-');
-  if (i == len) return false;
-  long long v = 0;
-  for (; i < len; i++) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    if (v < (1LL << 40)) v = v * 10 + (s[i] - '0');
-  }
-  out = neg ? -v : v;
-  return true;
-}
-}  // namespace
 
 bool Loader::parse_problem_line(const std::string& line, long long& n, long long& m) {
   // Words: "p", the format word (not examined), n, and m (0 when absent).
@@ -178,12 +163,12 @@ bool Loader::parse_problem_line(const std::string& line, long long& n, long long
     fail(pline, "the problem line lacks the vertex count (expected \"p <format> <vertices> <edges>\")");
     return false;
   }
-  if (!parse_count(words[2].data(), words[2].size(), n)) {
+  if (!parse_count_word(words[2].data(), words[2].size(), n)) {
     fail(pline, "the vertex count \"%.40s\" of the problem line is not a number", words[2].c_str());
     return false;
   }
   m = 0;
-  if (count == 4 && !parse_count(words[3].data(), words[3].size(), m)) {
+  if (count == 4 && !parse_count_word(words[3].data(), words[3].size(), m)) {
     fail(pline, "the edge count \"%.40s\" of the problem line is not a number", words[3].c_str());
     return false;
   }
@@ -358,6 +343,20 @@ LoadStatus Loader::run() {
 }
 
 }  // namespace
+
+bool parse_count_word(const char* s, size_t len, long long& out) {
+  size_t i = 0;
+  bool neg = false;
+  if (i < len && (s[i] == '+' || s[i] == '-')) neg = (s[i++] == '-');
+  if (i == len) return false;
+  long long v = 0;
+  for (; i < len; i++) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    if (v < (1LL << 40)) v = v * 10 + (s[i] - '0');
+  }
+  out = neg ? -v : v;
+  return true;
+}
 
 unsigned long long graph_bytes_needed(long long n, long long m) {
   return conflict_graph_bytes(n, n * (n - 1) / 2 - m);

@@ -19,6 +19,10 @@ LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
 // Returns false when the input is not such a graph or memory is short.
 bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights);
 
+// A count word of the problem line: optional sign, then digits only
+// (saturating far beyond any valid count).  False when it is not such a word.
+bool parse_count_word(const char* s, size_t len, long long& out);
+
 // Bytes the conflict graph of an instance with n vertices and m input edges
 // needs (used for the out-of-memory message and in the documentation).
 unsigned long long graph_bytes_needed(long long n, long long m);

@@ -22,22 +22,6 @@ constexpr long long kFuzzMaxVertices = 2000;
 
 bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// Reads a count word the way the loader does: optional sign, then digits,
-// saturating; false when the word is not such a number.
-bool count_of(const uint8_t* s, size_t len, long long& out) {
-  size_t i = 0;
-  bool neg = false;
-  if (i < len && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
-  if (i == len) return false;
-  long long v = 0;
-  for (; i < len; i++) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    if (v < (1LL << 40)) v = v * 10 + (s[i] - '0');
-  }
-  out = neg ? -v : v;
-  return true;
-}
-
 // Cheap pre-scan: the counts of the first line that starts with 'p'.
 // Returns false when there is no such line or its vertex count is unreadable.
 bool announced_counts(const uint8_t* data, size_t size, long long& n, long long& m) {
@@ -61,9 +45,9 @@ bool announced_counts(const uint8_t* data, size_t size, long long& n, long long&
     words[count] = data + start;
     lens[count++] = i - start;
   }
-  if (count < 3 || !count_of(words[2], lens[2], n)) return false;
+  if (count < 3 || !parse_count_word(reinterpret_cast<const char*>(words[2]), lens[2], n)) return false;
   m = 0;
-  if (count == 4 && !count_of(words[3], lens[3], m)) m = -1;
+  if (count == 4 && !parse_count_word(reinterpret_cast<const char*>(words[3]), lens[3], m)) m = -1;
   return true;
 }
 
