@@ -334,6 +334,11 @@ LoadStatus Loader::run() {
     g_.v_weight[static_cast<size_t>(i - 1)] = w;
   }
   if (in_.read_errno()) return fail(0, "cannot read the file: %s", std::strerror(in_.read_errno()));
+  // The search adds and subtracts weights incrementally; a total that does not
+  // fit a double would turn gains into infinities that never come back.
+  double total = 0;
+  for (long long v = 0; v < n; v++) total += g_.v_weight[static_cast<size_t>(v)];
+  if (!std::isfinite(total)) return fail(0, "the vertex weights add up to more than a double can hold");
 
   if (!graph_finish(g_, m)) {
     out_of_memory(n, m);

@@ -47,7 +47,9 @@ void estimate_init_thresh(Mavu1State<R>& s) {
   double sum = 0.0;
   for (int i = 0; i < rest->vnum; i++) sum += s.dweight[rest->vlist[i]];
   const double half = sum / rest->vnum / 2.0;
-  adjust_thresh(s, static_cast<int>(half));
+  // Truncation toward zero; gains below -2^31 (weights beyond 10^9) are
+  // clamped so that the conversion stays defined.
+  adjust_thresh(s, half <= -2147483648.0 ? -2147483647 - 1 : static_cast<int>(half));
 }
 
 // Iterations per adaptation window of cand_thresh.

@@ -148,6 +148,7 @@ TEST_F(Loader, RefusesBadInputWithOneLine) {
       {"p edge 3 0\nv 2 abc\n", "weight record 1: \"abc\" is not a number"},
       {"p edge 3 0\nv 2 5x\n", "\"5x\" is not a number"},
       {"p edge 3 0\nv 2 0\n", "the weight 0 of vertex 2 is not a finite positive number"},
+      {"p edge 2 0\nv 1 1e308\nv 2 1e308\n", "the vertex weights add up to more than a double can hold"},
       {"p edge 3 0\nv 2 inf\n", "the weight inf of vertex 2 is not"},
       {"p edge 3 0\nv 2 nan\n", "the weight nan of vertex 2 is not"},
   };

@@ -192,6 +192,7 @@ TEST(Mavu1Threshold, ShiftsAndEstimatesMoveMembersInScanOrder) {
       {{}, {0, 1}, {-1.8, -0.2}, 0, kEstimate, 0, {}, {0, 1}},
       {{}, {0, 1, 2, 3}, {-1, -20, -2, -9}, 0, kEstimate, -4, {0, 2}, {3, 1}},
       {{0}, {}, {-1, -2}, 0, kEstimate, 0, {0}, {}},
+      {{}, {0, 1}, {-1e10, -1e10}, 0, kEstimate, -2147483648.0, {}, {0, 1}},  // clamped to the int range
   };
   for (const auto& c : cases) {
     InputGraph in;
