@@ -339,14 +339,19 @@ def shell_status(returncode):
     return SIGNAL_BASE - returncode if returncode < 0 else returncode
 
 
-def cmd_run(args):
+def prepare_grid(args):
+    """The grid, and its cells not yet done, each described on disk before any runs, so that
+    `collect` can count the ones an interrupted experiment never reached."""
     out, runs = build_grid(args)
     os.makedirs(out, exist_ok=True)
     todo = [r for r in runs if not r.done()]
-    # Every cell is on disk before the first starts, so `collect` can count the ones an
-    # interrupted experiment never reached.
     for r in todo:
         r.write_meta()
+    return out, runs, todo
+
+
+def cmd_run(args):
+    out, runs, todo = prepare_grid(args)
     jobs = args.jobs or os.cpu_count() or 1
     print(f"{len(runs)} runs in the grid, {len(runs) - len(todo)} already done, "
           f"{len(todo)} to run with {jobs} parallel jobs; output in {out}", file=sys.stderr)
@@ -419,11 +424,7 @@ def slurm_time(runs, margin):
 
 
 def cmd_jobs(args):
-    out, runs = build_grid(args)
-    os.makedirs(out, exist_ok=True)
-    todo = [r for r in runs if not r.done()]
-    for r in todo:
-        r.write_meta()
+    out, runs, todo = prepare_grid(args)
     jobs_txt = os.path.join(out, "jobs.txt")
     write_atomic(jobs_txt, "".join(job_line(r) + "\n" for r in todo))
     slurm = os.path.join(out, "jobs.slurm")
