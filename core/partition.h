@@ -12,6 +12,16 @@
 
 #include "core/ral.h"
 
+// What a list transition touches, copied from the state once per move.
+struct CandidateLists {
+  template <class S>
+  explicit CandidateLists(S& s) : pos_(s.pos_lst), cand_(s.cand_lst), rest_(s.rest_lst), pre_adj_(s.pre_adj.data()) {}
+  ST_RandAccessList* const pos_;
+  ST_RandAccessList* const cand_;
+  ST_RandAccessList* const rest_;
+  int* const pre_adj_;
+};
+
 // Gain threshold: cand_lst holds cand_thresh < gain <= 0, rest_lst gain <= cand_thresh.
 struct GainThresholdPartition {
   template <class S>
@@ -20,16 +30,11 @@ struct GainThresholdPartition {
     return s.dweight[v] > s.cand_thresh ? s.cand_lst : s.rest_lst;
   }
   // Transitions of a neighbour a whose gain went from old to nw (count c).
-  class Transitions {
+  class Transitions : CandidateLists {
    public:
     template <class S>
     explicit Transitions(S& s)
-        : pos_(s.pos_lst),
-          cand_(s.cand_lst),
-          rest_(s.rest_lst),
-          pre_adj_(s.pre_adj.data()),
-          thresh_(s.cand_thresh),
-          low_(s.cand_thresh < 0 ? s.cand_thresh : 0.0) {}
+        : CandidateLists(s), thresh_(s.cand_thresh), low_(s.cand_thresh < 0 ? s.cand_thresh : 0.0) {}
     // Both rows of each table cross 0 or the threshold, so a gain that stays
     // at or below the lower of the two (the common case) changes nothing.
     void after_expand(int a, double old, double nw, int /*c*/, int v) {
@@ -55,10 +60,6 @@ struct GainThresholdPartition {
     }
 
    private:
-    ST_RandAccessList* const pos_;
-    ST_RandAccessList* const cand_;
-    ST_RandAccessList* const rest_;
-    int* const pre_adj_;
     const double thresh_;
     const double low_;  // min(cand_thresh, 0)
   };
@@ -86,11 +87,10 @@ struct ConflictThresholdPartition {
     if (s.dweight[v] > 0) return s.pos_lst;
     return s.adj_num_in_c[v] > s.con_thresh ? s.rest_lst : s.cand_lst;
   }
-  class Transitions {
+  class Transitions : CandidateLists {
    public:
     template <class S>
-    explicit Transitions(S& s)
-        : pos_(s.pos_lst), cand_(s.cand_lst), rest_(s.rest_lst), pre_adj_(s.pre_adj.data()), thresh_(s.con_thresh) {}
+    explicit Transitions(S& s) : CandidateLists(s), thresh_(s.con_thresh) {}
     void after_expand(int a, double old, double nw, int c, int v) {
       if (old > 0 && nw <= 0) {
         ral_delete(pos_, a);
@@ -112,10 +112,6 @@ struct ConflictThresholdPartition {
     }
 
    private:
-    ST_RandAccessList* const pos_;
-    ST_RandAccessList* const cand_;
-    ST_RandAccessList* const rest_;
-    int* const pre_adj_;
     const int thresh_;
   };
   template <class S>

@@ -8,13 +8,6 @@
 
 #include "core/state.h"
 
-// The tabu rule with aspiration: a tabu member is passed over unless pushing
-// it would beat the best set, strictly.
-template <class P, class R>
-bool passed_over(const SearchState<P, R>& s, int u) {
-  return s.cur_iter < s.tabu_lst[u] && s.best_weight >= s.cur_weight + s.dweight[u];
-}
-
 // What the tabu rule reads, copied into locals once per scan: the tie draw
 // calls into the C library, after which fields of the state would otherwise
 // be reloaded for every member.
@@ -32,6 +25,8 @@ struct TabuView {
         cur_iter(s.cur_iter),
         cur_weight(s.cur_weight),
         best_weight(s.best_weight) {}
+  // The tabu rule with aspiration: a tabu member is passed over unless pushing
+  // it would beat the best set, strictly.
   bool passed_over(int u) const { return cur_iter < tabu_lst[u] && best_weight >= cur_weight + dweight[u]; }
 };
 

@@ -363,10 +363,6 @@ bool parse_count_word(const char* s, size_t len, long long& out) {
   return true;
 }
 
-unsigned long long graph_bytes_needed(long long n, long long m) {
-  return conflict_graph_bytes(n, n * (n - 1) / 2 - m);
-}
-
 bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights) {
   if (n < 1 || n > kMaxVertices || m < 0 || m > static_cast<long long>(n) * (n - 1) / 2) return false;
   if (!graph_begin(g, n)) return false;

@@ -22,7 +22,3 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
 // A count word of the problem line: optional sign, then digits only
 // (saturating far beyond any valid count).  False when it is not such a word.
 bool parse_count_word(const char* s, size_t len, long long& out);
-
-// Bytes the conflict graph of an instance with n vertices and m input edges
-// needs (used for the out-of-memory message and in the documentation).
-unsigned long long graph_bytes_needed(long long n, long long m);
