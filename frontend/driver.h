@@ -38,7 +38,9 @@ int run_program(int argc, char** argv) {
   BestRecord best{state->best_vertex.data(), state->best_size, state->best_weight,
                   state->best_iter,          state->best_end_time, state->start_time};
   // The check sees the set in the order the search recorded it.
-  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
+  const double tolerance =
+      check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
+  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, tolerance)) {
     std::printf("check ERROR \n");
     flush_output(text.name);
     return 1;

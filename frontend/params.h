@@ -22,7 +22,7 @@ inline constexpr OptionInfo kOptions[] = {
     {'f', "instance file in DIMACS clique format (mandatory)", "none"},
     {'t', "limit of process CPU time in seconds, loading included (mandatory)", "none"},
     {'s', "seed of the C library's random generator", "533875888"},
-    {'o', "target weight: stop as soon as a new best set reaches it", "999999999"},
+    {'o', "target weight: stop as soon as a new best set reaches it", "none"},
     {'l', "tabu depth: restart after more than this many iterations without a new best", "4000"},
     {'p', "percent of restarts that are directed (the rest restart from scratch)", "70"},
     {'i', "iteration limit", "100000000"},
