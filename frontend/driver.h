@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "frontend/interrupt.h"
-#include "frontend/loader.h"
+#include "readers/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 namespace {
 

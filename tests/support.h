@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/audit.h"
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 // Generator substitute: scripted values first, then a fixed sequence.  Every
 // value returned is recorded, so tests check the number and order of draws.

@@ -1,4 +1,4 @@
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 #include <cerrno>
 #include <cmath>
