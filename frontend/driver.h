@@ -22,7 +22,9 @@ int run_program(int argc, char** argv) {
   if (!flush_output(text.name)) return kOutputFailedStatus;
 
   static ConflictGraph graph;
-  switch (Program::load(params.para_file, graph)) {
+  const LoadResult loaded = Program::load(params.para_file, graph);
+  if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
+  switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open:
       std::printf("File %s not found \n", params.para_file);

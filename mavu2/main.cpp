@@ -7,8 +7,8 @@ namespace {
 
 struct Mavu2 : Mavu2Profile {
   using State = Mavu2State<CRand>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
-  static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
+  static LoadResult load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
+  static LoadResult load_real_life_instance(const char* path, ConflictGraph& g) {
     return load_conflict_graph(path, g);
   }
   static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
