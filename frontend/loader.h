@@ -2,7 +2,7 @@
 // optional vertex-weight records) into the conflict graph.
 #pragma once
 
-#include "core/graph.h"
+#include "graph/dense.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
