@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/graph.h"
+#include "graph/dense.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
