@@ -6,10 +6,32 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/rng.h"
 #include "frontend/interrupt.h"
 #include "readers/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
+
+// The end of a run: verify the best set, print it and the report line.
+template <class Program, class State>
+int verify_and_report(State& state, const ConflictGraph& graph, const RunParams& params) {
+  const ProgramText& text = Program::kText;
+  BestRecord best{state.best_vertex.data(), state.best_size, state.best_weight,
+                  state.best_iter,          state.best_end_time, state.start_time};
+  // The check sees the set in the order the search recorded it.
+  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
+    std::printf("check ERROR \n");
+    flush_output(text.name);
+    return 1;
+  }
+  print_final_set(text, best, stdout);
+  report_result(text, params, best, stdout);
+  const bool written = flush_output(text.name);
+  const int sig = interrupt_signal();
+  if (sig != 0) report_interrupted(text.name, sig, written);
+  if (!written) return kOutputFailedStatus;
+  return sig != 0 ? 128 + sig : 0;
+}
 
 template <class Program>
 int run_program(int argc, char** argv) {
@@ -34,22 +56,11 @@ int run_program(int argc, char** argv) {
   }
 
   interrupt_stops_search();
-  auto state = std::make_unique<typename Program::State>();
-  Program::solve(*state, graph, params);
-
-  BestRecord best{state->best_vertex.data(), state->best_size, state->best_weight,
-                  state->best_iter,          state->best_end_time, state->start_time};
-  // The check sees the set in the order the search recorded it.
-  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
-    std::printf("check ERROR \n");
-    flush_output(text.name);
-    return 1;
-  }
-  print_final_set(text, best, stdout);
-  report_result(text, params, best, stdout);
-  const bool written = flush_output(text.name);
-  const int sig = interrupt_signal();
-  if (sig != 0) report_interrupted(text.name, sig, written);
-  if (!written) return kOutputFailedStatus;
-  return sig != 0 ? 128 + sig : 0;
+  // The search is compiled once per generator type; the one that reproduces
+  // the C library's sequence for this seed is chosen here, outside the loops.
+  return with_generator_for_seed(static_cast<unsigned>(params.para_seed), [&](auto generator) {
+    auto state = std::make_unique<typename Program::template State<decltype(generator)>>();
+    Program::solve(*state, graph, params);
+    return verify_and_report<Program>(*state, graph, params);
+  });
 }
