@@ -6,37 +6,18 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/rng.h"
 #include "frontend/interrupt.h"
-#include "frontend/loader.h"
+#include "readers/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
 
-template <class Program>
-int run_program(int argc, char** argv) {
+// The end of a run: verify the best set, print it and the report line.
+template <class Program, class State>
+int verify_and_report(State& state, const ConflictGraph& graph, const RunParams& params) {
   const ProgramText& text = Program::kText;
-  install_interrupt_handlers(text.name);
-  static RunParams params;
-  read_parameters(argc, argv, params, text.name);
-  // The echo leaves before the instance is read: an output that cannot be
-  // written ends the run before any search time is spent on it.
-  if (!flush_output(text.name)) return kOutputFailedStatus;
-
-  static ConflictGraph graph;
-  switch (Program::load(params.para_file, graph)) {
-    case LoadStatus::ok: break;
-    case LoadStatus::cannot_open:
-      std::printf("File %s not found \n", params.para_file);
-      flush_output(text.name);
-      return -1;
-    case LoadStatus::invalid: return 1;
-  }
-
-  interrupt_stops_search();
-  auto state = std::make_unique<typename Program::State>();
-  Program::solve(*state, graph, params);
-
-  BestRecord best{state->best_vertex.data(), state->best_size, state->best_weight,
-                  state->best_iter,          state->best_end_time, state->start_time};
+  BestRecord best{state.best_vertex.data(), state.best_size, state.best_weight,
+                  state.best_iter,          state.best_end_time, state.start_time};
   // The check sees the set in the order the search recorded it.
   const double tolerance =
       check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
@@ -52,4 +33,36 @@ int run_program(int argc, char** argv) {
   if (sig != 0) report_interrupted(text.name, sig, written);
   if (!written) return kOutputFailedStatus;
   return sig != 0 ? 128 + sig : 0;
+}
+
+template <class Program>
+int run_program(int argc, char** argv) {
+  const ProgramText& text = Program::kText;
+  install_interrupt_handlers(text.name);
+  static RunParams params;
+  read_parameters(argc, argv, params, text.name);
+  // The echo leaves before the instance is read: an output that cannot be
+  // written ends the run before any search time is spent on it.
+  if (!flush_output(text.name)) return kOutputFailedStatus;
+
+  static ConflictGraph graph;
+  const LoadResult loaded = Program::load(params.para_file, graph);
+  if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
+  switch (loaded.status) {
+    case LoadStatus::ok: break;
+    case LoadStatus::cannot_open:
+      std::printf("File %s not found \n", params.para_file);
+      flush_output(text.name);
+      return -1;
+    case LoadStatus::invalid: return 1;
+  }
+
+  interrupt_stops_search();
+  // The search is compiled once per generator type; the one that reproduces
+  // the C library's sequence for this seed is chosen here, outside the loops.
+  return with_generator_for_seed(static_cast<unsigned>(params.para_seed), [&](auto generator) {
+    auto state = std::make_unique<typename Program::template State<decltype(generator)>>();
+    Program::solve(*state, graph, params);
+    return verify_and_report<Program>(*state, graph, params);
+  });
 }

@@ -5,10 +5,12 @@
 namespace {
 
 struct Mavu1 : Mavu1Profile {
-  using State = Mavu1State<CRand>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
-  static LoadStatus load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
-  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+  template <class R>
+  using State = Mavu1State<R>;
+  static LoadResult load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
+  static LoadResult load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
+  template <class R>
+  static int solve(State<R>& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
 };
 
 }  // namespace

@@ -6,12 +6,14 @@
 namespace {
 
 struct Mavu2 : Mavu2Profile {
-  using State = Mavu2State<CRand>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
-  static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
+  template <class R>
+  using State = Mavu2State<R>;
+  static LoadResult load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
+  static LoadResult load_real_life_instance(const char* path, ConflictGraph& g) {
     return load_conflict_graph(path, g);
   }
-  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+  template <class R>
+  static int solve(State<R>& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
 };
 
 }  // namespace

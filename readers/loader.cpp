@@ -1,4 +1,4 @@
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 #include <cerrno>
 #include <cmath>
@@ -93,6 +93,7 @@ class Loader {
  public:
   Loader(const char* path, ConflictGraph& g, Reader& in) : path_(path), g_(g), in_(in) {}
   LoadStatus run();
+  std::string& message() { return message_; }
 
  private:
   LoadStatus fail(long line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
@@ -110,17 +111,20 @@ class Loader {
   ConflictGraph& g_;
   Reader& in_;
   long problem_line_no_ = 0;
+  std::string message_;
 };
 
 LoadStatus Loader::fail(long line, const char* fmt, ...) {
-  std::fprintf(stderr, "%s:", path_);
-  if (line > 0) std::fprintf(stderr, "%ld:", line);
-  std::fputc(' ', stderr);
+  message_ = path_;
+  message_ += ':';
+  if (line > 0) message_ += std::to_string(line) + ':';
+  message_ += ' ';
+  char text[512];
   va_list ap;
   va_start(ap, fmt);
-  std::vfprintf(stderr, fmt, ap);
+  std::vsnprintf(text, sizeof text, fmt, ap);
   va_end(ap);
-  std::fputc('\n', stderr);
+  message_ += text;
   return LoadStatus::invalid;
 }
 
@@ -376,16 +380,12 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
   return graph_finish(g, m);
 }
 
-LoadStatus load_conflict_graph(const char* path, ConflictGraph& g) {
+LoadResult load_conflict_graph(const char* path, ConflictGraph& g) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    std::fprintf(stderr, "Can not open file %s\n", path);
-    return LoadStatus::cannot_open;
-  }
+  if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
   Reader in(fd);
-  if (!in.init()) {
-    std::fprintf(stderr, "%s: cannot allocate the read buffer\n", path);
-    return LoadStatus::invalid;
-  }
-  return Loader(path, g, in).run();
+  if (!in.init()) return {LoadStatus::invalid, std::string(path) + ": cannot allocate the read buffer"};
+  Loader loader(path, g, in);
+  const LoadStatus st = loader.run();
+  return {st, std::move(loader.message())};
 }
