@@ -6,8 +6,10 @@ namespace {
 
 struct Mavu1 : Mavu1Profile {
   using State = Mavu1State<CRand>;
-  static LoadResult load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
-  static LoadResult load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
+  static LoadResult load(const char* path, ConflictGraph& g, const LoadOptions& o) { return load_instance(path, g, o); }
+  static LoadResult load_instance(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_conflict_graph(path, g, o);
+  }
   static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
 };
 
