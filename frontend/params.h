@@ -21,7 +21,7 @@ struct OptionInfo {
   bool in_usage_line = true;  // the usage line predates the later options and stays as it is
 };
 inline constexpr OptionInfo kOptions[] = {
-    {'f', "instance file in DIMACS clique format (mandatory)", "none"},
+    {'f', "instance file: DIMACS, Matrix Market or METIS, plain or gzip-compressed (mandatory)", "none"},
     {'t', "limit of process CPU time in seconds, loading included (mandatory)", "none"},
     {'s', "seed of the C library's random generator", "533875888"},
     {'o', "target weight: stop as soon as a new best set reaches it", "999999999"},
