@@ -46,7 +46,9 @@ int run_program(int argc, char** argv) {
   if (!flush_output(text.name)) return kOutputFailedStatus;
 
   static ConflictGraph graph;
-  const LoadResult loaded = Program::load(params.para_file, graph);
+  LoadOptions load_options;
+  if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
+  const LoadResult loaded = Program::load(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
   switch (loaded.status) {
     case LoadStatus::ok: break;

@@ -66,6 +66,7 @@ void report_result(const ProgramText& text, const RunParams& p, const BestRecord
   std::fprintf(out, "@para_file=%s\n", p.para_file);
   std::fprintf(out, "@para_depth=%d\n", p.para_depth);
   std::fprintf(out, "@para_direct_prob=%d\n", p.para_directed_prob);
+  if (p.para_complement != 0) std::fprintf(out, "@para_complement=%d\n", p.para_complement);
   std::fprintf(out, text.objv_format, best.best_weight);
   std::fprintf(out, "#bestiter=%d\n", best.best_iter);
   std::fprintf(out, "#besttime=%.3f\n", static_cast<double>(ticks_to_seconds(best.best_end_time - best.start_time)));
