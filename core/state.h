@@ -76,6 +76,7 @@ struct SearchState {
   std::vector<int> best_vertex;
 
   R rng;
+  DivisorTable divisor;  // modulus test of the tie draws (counts 1 .. n + 1)
 
   SearchState() = default;
   SearchState(const SearchState&) = delete;
@@ -122,6 +123,7 @@ void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams&
   s.is_in_c.assign(n, 0);
   s.adj_num_in_c.assign(n, 0);
   s.tabu_lst.assign(n, 0);
+  s.divisor.init(n + 1);
   if (!s.pos_lst || !s.cand_lst || !s.rest_lst || !s.cur_c_set) {
     std::fprintf(stderr, "out of memory for the search state (%d vertices)\n", n);
     std::abort();
