@@ -8,7 +8,7 @@
 
 #include "core/rng.h"
 #include "frontend/interrupt.h"
-#include "frontend/loader.h"
+#include "readers/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
 
@@ -19,7 +19,9 @@ int verify_and_report(State& state, const ConflictGraph& graph, const RunParams&
   BestRecord best{state.best_vertex.data(), state.best_size, state.best_weight,
                   state.best_iter,          state.best_end_time, state.start_time};
   // The check sees the set in the order the search recorded it.
-  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
+  const double tolerance =
+      check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
+  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, tolerance)) {
     std::printf("check ERROR \n");
     flush_output(text.name);
     return 1;
@@ -44,7 +46,11 @@ int run_program(int argc, char** argv) {
   if (!flush_output(text.name)) return kOutputFailedStatus;
 
   static ConflictGraph graph;
-  switch (Program::load(params.para_file, graph)) {
+  LoadOptions load_options;
+  if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
+  const LoadResult loaded = Program::load(params.para_file, graph, load_options);
+  if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
+  switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open:
       std::printf("File %s not found \n", params.para_file);

@@ -7,8 +7,10 @@ namespace {
 struct Mavu1 : Mavu1Profile {
   template <class R>
   using State = Mavu1State<R>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
-  static LoadStatus load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
+  static LoadResult load(const char* path, ConflictGraph& g, const LoadOptions& o) { return load_instance(path, g, o); }
+  static LoadResult load_instance(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_conflict_graph(path, g, o);
+  }
   template <class R>
   static int solve(State<R>& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
 };

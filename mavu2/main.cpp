@@ -8,9 +8,11 @@ namespace {
 struct Mavu2 : Mavu2Profile {
   template <class R>
   using State = Mavu2State<R>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
-  static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
-    return load_conflict_graph(path, g);
+  static LoadResult load(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_real_life_instance(path, g, o);
+  }
+  static LoadResult load_real_life_instance(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_conflict_graph(path, g, o);
   }
   template <class R>
   static int solve(State<R>& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
