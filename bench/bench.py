@@ -18,7 +18,7 @@ both builds make exactly the same moves.  Per program and instance:
   - search speed: N / (cpu(-i N) - cpu(-i 0)) iterations per second;
   - loading: cpu(-i 0), which is loading plus the first construction;
   - peak memory: maximum resident set size of the -i 0 run.
-Each figure is the median of --repeat runs; the ratio column is new / ref
+Each figure is the median of --repeat runs (the two builds alternate); the ratio column is new / ref
 (for time and memory: ref / new, so bigger is better everywhere).
 """
 import argparse
@@ -155,17 +155,22 @@ def main():
             print(f"skipping {name}: not found", file=sys.stderr)
             continue
         for prog in args.programs.split(","):
-            fig = {}
-            for label, d in (("ref", ref_dir), ("new", args.new_bin)):
-                b = os.path.join(d, prog)
-                loads, runs, mems, outs = [], [], [], set()
-                for _ in range(args.repeat):
+            # The two builds take turns, so a change of the machine's load
+            # during a row weighs on both sides alike.
+            builds = (("ref", ref_dir), ("new", args.new_bin))
+            samples = {label: ([], [], [], set()) for label, _ in builds}
+            for _ in range(args.repeat):
+                for label, d in builds:
+                    b = os.path.join(d, prog)
+                    loads, runs, mems, outs = samples[label]
                     _, t0, m0 = run(b, path, 0)
                     text, t1, _ = run(b, path, iters)
                     loads.append(t0)
                     runs.append(max(t1 - t0, 1e-6))
                     mems.append(m0)
                     outs.add(text)
+            fig = {}
+            for label, (loads, runs, mems, outs) in samples.items():
                 fig[label] = (iters / statistics.median(runs), statistics.median(loads), statistics.median(mems), outs)
             same = fig["ref"][3] == fig["new"][3] and len(fig["ref"][3]) == 1
             mismatches += not same
