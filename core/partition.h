@@ -91,10 +91,7 @@ struct ConflictThresholdPartition {
    public:
     template <class S>
     explicit Transitions(S& s) : CandidateLists(s), thresh_(s.con_thresh) {}
-    // Both rows need a positive old gain or the count crossing the
-    // threshold; the common neighbour, with neither, takes one branch.
     void after_expand(int a, double old, double nw, int c, int v) {
-      if (!((old > 0) | (c == thresh_ + 1))) return;
       if (old > 0 && nw <= 0) {
         ral_delete(pos_, a);
         ral_add(c > thresh_ ? rest_ : cand_, a);
@@ -105,7 +102,6 @@ struct ConflictThresholdPartition {
       }
     }
     void after_drop(int a, double old, double nw, int c) {
-      if (!((old <= 0) & ((nw > 0) | (c == thresh_)))) return;
       if (old <= 0 && nw > 0) {
         ral_add(pos_, a);
         ral_delete(c < thresh_ ? cand_ : rest_, a);
