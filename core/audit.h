@@ -39,7 +39,7 @@ inline std::string walk_list(const ST_RandAccessList* l, const char* name, int n
 template <class P, class R>
 std::string audit_state(const SearchState<P, R>& s) {
   using audit_detail::fmt;
-  const ConflictGraph& g = *s.g;
+  const auto& g = *s.g;
   const int n = s.n_vertex;
   std::vector<int> where(n, -1);  // 0 = C, 1 = pos, 2 = cand, 3 = rest
   const ST_RandAccessList* lists[4] = {s.cur_c_set, s.pos_lst, s.cand_lst, s.rest_lst};

@@ -12,6 +12,11 @@
 
 namespace {
 
+void report_no_memory(const char* path, long long n, long long n_edge, unsigned long long bytes) {
+  std::fprintf(stderr, "%s: cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB\n",
+               path, n, n_edge, static_cast<double>(bytes) / (1024.0 * 1024.0));
+}
+
 // Reads the input in large blocks (works for pipes too).  The unread bytes
 // are [p, end) and *end is always a NUL sentinel, so scanners stop at the end
 // of the buffer without a bounds test.
@@ -243,8 +248,7 @@ bool Loader::out_of_memory(long long n, long long m) {
   g_.matrix_adj.release();
   g_.adj_store.release();
   const long long n_edge = n * (n - 1) / 2 - m;
-  fail(0, "cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB", n, n_edge,
-       static_cast<double>(conflict_graph_bytes(n, n_edge)) / (1024.0 * 1024.0));
+  report_no_memory(path_, n, n_edge, conflict_graph_bytes(n, n_edge));
   return false;
 }
 
@@ -374,6 +378,38 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
     if (!graph_clear_pair(g, a, b)) return false;
   }
   return graph_finish(g, m);
+}
+
+bool parse_layout_request(const char* text, LayoutRequest& out) {
+  if (!text || !*text) out = LayoutRequest::automatic;
+  else if (std::strcmp(text, "dense") == 0) out = LayoutRequest::dense;
+  else if (std::strcmp(text, "sparse") == 0) out = LayoutRequest::sparse;
+  else return false;
+  return true;
+}
+
+GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request) {
+  const GraphLayout sparse = n <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
+  if (request == LayoutRequest::dense) return GraphLayout::dense;
+  if (request == LayoutRequest::sparse || n > kMaxVertices) return sparse;
+  // Measured (README, "Graph layouts"): the bit matrix is the faster layout
+  // unless the average conflict degree is below kSparseDegree.
+  return 2 * n_edge < kSparseDegree * n ? sparse : GraphLayout::dense;
+}
+
+LoadStatus load_graph(const char* path, LayoutRequest request, LoadedGraph& g) {
+  const LoadStatus st = load_conflict_graph(path, g.dense);
+  if (st != LoadStatus::ok) return st;
+  g.layout = choose_layout(g.dense.n_vertex, g.dense.n_edge, request);
+  if (g.layout == GraphLayout::dense) return LoadStatus::ok;
+  // A clique instance is built through the bit matrix (n <= 46341): its
+  // conflict lists then move to the compressed layout.
+  const long long n = g.dense.n_vertex, n_edge = g.dense.n_edge;
+  if (!sparse_from_dense(g.sparse16, g.dense)) {
+    report_no_memory(path, n, n_edge, conflict_graph_bytes(n, n_edge) + sparse_graph_bytes<uint16_t>(n, n_edge));
+    return LoadStatus::invalid;
+  }
+  return LoadStatus::ok;
 }
 
 LoadStatus load_conflict_graph(const char* path, ConflictGraph& g) {

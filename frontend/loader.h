@@ -3,6 +3,7 @@
 #pragma once
 
 #include "graph/dense.h"
+#include "graph/sparse.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
@@ -12,6 +13,33 @@ enum class LoadStatus {
 
 // Loads `path` into `g`.  Diagnostics go to standard error.
 LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
+
+// The layout a run asks for: MAVU_LAYOUT=dense|sparse forces one; unset or
+// empty, the loader chooses (see choose_layout).
+enum class LayoutRequest { automatic, dense, sparse };
+// False when `text` names no layout.
+bool parse_layout_request(const char* text, LayoutRequest& out);
+
+enum class GraphLayout { dense, sparse16, sparse32 };
+
+// The layout of a conflict graph of n vertices and n_edge conflict edges:
+// the request when it forces one, else the bit matrix where both layouts
+// can hold the graph and the conflicts are dense enough for it to be the
+// faster (see README, "Graph layouts"), else the compressed layout, with
+// 16-bit vertex numbers while n <= 65536.
+inline constexpr long long kSparseDegree = 64;
+GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);
+
+// The conflict graph in the layout the loader chose; only that member is built.
+struct LoadedGraph {
+  GraphLayout layout = GraphLayout::dense;
+  ConflictGraph dense;
+  SparseConflictGraph<uint16_t> sparse16;
+  SparseConflictGraph<uint32_t> sparse32;
+};
+
+// Loads `path` into the layout chosen for it.  Diagnostics go to standard error.
+LoadStatus load_graph(const char* path, LayoutRequest request, LoadedGraph& g);
 
 // Builds the conflict graph of an input graph given in memory: n vertices,
 // `m` input edges as 0-based pairs (edges[2k], edges[2k+1]), distinct and

@@ -5,10 +5,16 @@
 namespace {
 
 struct Mavu1 : Mavu1Profile {
-  using State = Mavu1State<CRand>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
-  static LoadStatus load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
-  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+  template <class G>
+  using State = Mavu1State<CRand, G>;
+  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) { return load_instance(path, layout, g); }
+  static LoadStatus load_instance(const char* path, LayoutRequest layout, LoadedGraph& g) {
+    return load_graph(path, layout, g);
+  }
+  template <class S, class G>
+  static int solve(S& s, const G& g, const SearchParams& p) {
+    return ::solve(s, g, p);
+  }
 };
 
 }  // namespace

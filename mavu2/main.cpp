@@ -6,12 +6,16 @@
 namespace {
 
 struct Mavu2 : Mavu2Profile {
-  using State = Mavu2State<CRand>;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
-  static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
-    return load_conflict_graph(path, g);
+  template <class G>
+  using State = Mavu2State<CRand, G>;
+  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) { return load_real_life_instance(path, layout, g); }
+  static LoadStatus load_real_life_instance(const char* path, LayoutRequest layout, LoadedGraph& g) {
+    return load_graph(path, layout, g);
   }
-  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+  template <class S, class G>
+  static int solve(S& s, const G& g, const SearchParams& p) {
+    return ::solve(s, g, p);
+  }
 };
 
 }  // namespace
