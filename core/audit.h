@@ -73,7 +73,8 @@ std::string audit_state(const SearchState<P, R>& s) {
       if (std::fabs(s.dweight[v] + g.v_weight[v]) > tol) return fmt("member %ld has a gain other than minus its weight", v);
       continue;
     }
-    if (s.adj_num_in_c[v] != count) return fmt("adj_num_in_c[%ld] = %ld, recomputed %ld", v, s.adj_num_in_c[v], count);
+    if (static_cast<long>(s.adj_num_in_c[v]) != count)
+      return fmt("adj_num_in_c[%ld] = %ld, recomputed %ld", v, s.adj_num_in_c[v], count);
     hist[count]++;
     if (std::fabs(s.dweight[v] - gain) > tol) return fmt("dweight[%ld] differs from its recomputed gain", v);
     const ST_RandAccessList* expected = P::list_of(const_cast<SearchState<P, R>&>(s), v);

@@ -49,7 +49,7 @@ int run_program(int argc, char** argv) {
 
   LayoutRequest layout;
   if (!parse_layout_request(std::getenv("MAVU_LAYOUT"), layout)) {
-    std::fprintf(stderr, "%s: MAVU_LAYOUT=%s names no graph layout (dense or sparse)\n", text.name,
+    std::fprintf(stderr, "%s: MAVU_LAYOUT=%s names no graph layout (auto, dense or sparse)\n", text.name,
                  std::getenv("MAVU_LAYOUT"));
     return 1;
   }

@@ -13,8 +13,9 @@
 namespace {
 
 void report_no_memory(const char* path, long long n, long long n_edge, unsigned long long bytes) {
-  std::fprintf(stderr, "%s: cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB\n",
-               path, n, n_edge, static_cast<double>(bytes) / (1024.0 * 1024.0));
+  std::fprintf(stderr,
+               "%s: cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB\n", path,
+               n, n_edge, static_cast<double>(bytes) / (1024.0 * 1024.0));
 }
 
 // Reads the input in large blocks (works for pipes too).  The unread bytes
@@ -381,7 +382,7 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
 }
 
 bool parse_layout_request(const char* text, LayoutRequest& out) {
-  if (!text || !*text) out = LayoutRequest::automatic;
+  if (!text || !*text || std::strcmp(text, "auto") == 0) out = LayoutRequest::automatic;
   else if (std::strcmp(text, "dense") == 0) out = LayoutRequest::dense;
   else if (std::strcmp(text, "sparse") == 0) out = LayoutRequest::sparse;
   else return false;

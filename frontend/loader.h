@@ -14,8 +14,8 @@ enum class LoadStatus {
 // Loads `path` into `g`.  Diagnostics go to standard error.
 LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
 
-// The layout a run asks for: MAVU_LAYOUT=dense|sparse forces one; unset or
-// empty, the loader chooses (see choose_layout).
+// The layout a run asks for: MAVU_LAYOUT=dense|sparse forces one; unset, empty
+// or auto, the loader chooses (see choose_layout).
 enum class LayoutRequest { automatic, dense, sparse };
 // False when `text` names no layout.
 bool parse_layout_request(const char* text, LayoutRequest& out);

@@ -97,7 +97,9 @@ bool sparse_from_dense(SparseConflictGraph<V>& g, ConflictGraph& dense) {
   return true;
 }
 
-template long long sparse_from_pairs(SparseConflictGraph<uint16_t>&, int, const ConflictPair*, long long, const double*);
-template long long sparse_from_pairs(SparseConflictGraph<uint32_t>&, int, const ConflictPair*, long long, const double*);
+template long long sparse_from_pairs(SparseConflictGraph<uint16_t>&, int, const ConflictPair*, long long,
+                                     const double*);
+template long long sparse_from_pairs(SparseConflictGraph<uint32_t>&, int, const ConflictPair*, long long,
+                                     const double*);
 template bool sparse_from_dense(SparseConflictGraph<uint16_t>&, ConflictGraph&);
 template bool sparse_from_dense(SparseConflictGraph<uint32_t>&, ConflictGraph&);

@@ -28,12 +28,12 @@ struct SparseConflictGraph {
   static constexpr bool kDense = false;
 
   int n_vertex = 0;
-  long long n_edge = 0;            // conflict edges
-  HeapArray<double> v_weight;      // weight of each vertex
-  HeapArray<int> v_edge_count;     // conflict degree
-  HeapArray<V*> v_adj;             // conflict neighbours of v, ascending, v_edge_count[v] of them
-  HeapArray<V> adj_store;          // storage behind v_adj
-  int max_degree = 0;              // largest conflict degree
+  long long n_edge = 0;         // conflict edges
+  HeapArray<double> v_weight;   // weight of each vertex
+  HeapArray<int> v_edge_count;  // conflict degree
+  HeapArray<V*> v_adj;          // conflict neighbours of v, ascending, v_edge_count[v] of them
+  HeapArray<V> adj_store;       // storage behind v_adj
+  int max_degree = 0;           // largest conflict degree
 
   // Binary search in the shorter of the two lists: O(log min degree).
   bool conflict(int i, int j) const {
@@ -72,7 +72,7 @@ struct ConflictPair {
 // vertices, `count` pairs (in range, no loops) and weights (nullptr: the
 // default weights).  Returns 0 on success; -1 when memory is short; k >= 1
 // when pair k-1 (0-based) repeats an earlier pair (in either direction),
-// k being the first such pair in input order. 
+// k being the first such pair in input order.
 template <class V>
 long long sparse_from_pairs(SparseConflictGraph<V>& g, int n, const ConflictPair* pairs, long long count,
                             const double* weights);

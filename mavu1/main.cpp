@@ -7,7 +7,9 @@ namespace {
 struct Mavu1 : Mavu1Profile {
   template <class G>
   using State = Mavu1State<CRand, G>;
-  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) { return load_instance(path, layout, g); }
+  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) {
+    return load_instance(path, layout, g);
+  }
   static LoadStatus load_instance(const char* path, LayoutRequest layout, LoadedGraph& g) {
     return load_graph(path, layout, g);
   }

@@ -8,7 +8,9 @@ namespace {
 struct Mavu2 : Mavu2Profile {
   template <class G>
   using State = Mavu2State<CRand, G>;
-  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) { return load_real_life_instance(path, layout, g); }
+  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) {
+    return load_real_life_instance(path, layout, g);
+  }
   static LoadStatus load_real_life_instance(const char* path, LayoutRequest layout, LoadedGraph& g) {
     return load_graph(path, layout, g);
   }
