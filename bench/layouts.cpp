@@ -23,7 +23,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "frontend/loader.h"
+#include "readers/loader.h"
 #include "mavu1/search.h"
 #include "mavu2/search.h"
 
@@ -99,8 +99,7 @@ std::vector<ConflictPair> random_pairs(int n, long long count, unsigned seed) {
 
 // The bit matrix of given conflicts: only those bits set in the upper triangle.
 bool dense_from_pairs(ConflictGraph& g, int n, const std::vector<ConflictPair>& pairs) {
-  if (!graph_begin(g, n)) return false;
-  std::memset(g.matrix_adj.data(), 0, g.matrix_adj.size() * sizeof(uint64_t));
+  if (!graph_begin(g, n, false)) return false;
   for (const ConflictPair& p : pairs) {
     const uint32_t lo = std::min(p.a, p.b), hi = std::max(p.a, p.b);
     g.matrix_adj[lo * g.row_words + (hi >> 6)] |= uint64_t{1} << (hi & 63);
@@ -141,8 +140,8 @@ int main(int argc, char** argv) {
     } else {
       ConflictGraph dense, copy;
       SparseConflictGraph<uint16_t> g;
-      if (load_conflict_graph(source.c_str(), dense) != LoadStatus::ok ||
-          load_conflict_graph(source.c_str(), copy) != LoadStatus::ok || !sparse_from_dense(g, copy))
+      if (load_conflict_graph(source.c_str(), dense).status != LoadStatus::ok ||
+          load_conflict_graph(source.c_str(), copy).status != LoadStatus::ok || !sparse_from_dense(g, copy))
         return 1;
       compare(source.substr(source.rfind('/') + 1), &dense, g, iterations, repeat, "sparse16");
     }

@@ -6,24 +6,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <type_traits>
 
+#include "core/rng.h"
 #include "frontend/interrupt.h"
-#include "frontend/loader.h"
+#include "readers/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
 
-// Search, verification and report on a loaded graph of layout G.
-template <class Program, class G>
-int search_and_report(const G& graph, const RunParams& params) {
+// The end of a run: verify the best set, print it and the report line.
+template <class Program, class State, class G>
+int verify_and_report(State& state, const G& graph, const RunParams& params) {
   const ProgramText& text = Program::kText;
-  interrupt_stops_search();
-  auto state = std::make_unique<typename Program::template State<G>>();
-  Program::solve(*state, graph, params);
-
-  BestRecord best{state->best_vertex.data(), state->best_size, state->best_weight,
-                  state->best_iter,          state->best_end_time, state->start_time};
+  BestRecord best{state.best_vertex.data(), state.best_size, state.best_weight,
+                  state.best_iter,          state.best_end_time, state.start_time};
   // The check sees the set in the order the search recorded it.
-  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
+  const double tolerance =
+      check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
+  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, tolerance)) {
     std::printf("check ERROR \n");
     flush_output(text.name);
     return 1;
@@ -54,7 +54,12 @@ int run_program(int argc, char** argv) {
     return 1;
   }
   static LoadedGraph graph;
-  switch (Program::load(params.para_file, layout, graph)) {
+  LoadOptions load_options;
+  if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
+  load_options.layout = layout;
+  const LoadResult loaded = Program::load(params.para_file, graph, load_options);
+  if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
+  switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open:
       std::printf("File %s not found \n", params.para_file);
@@ -62,11 +67,23 @@ int run_program(int argc, char** argv) {
       return -1;
     case LoadStatus::invalid: return 1;
   }
-  // The one run-time choice of layout: each branch is a search compiled for it.
-  switch (graph.layout) {
-    case GraphLayout::dense: return search_and_report<Program>(graph.dense, params);
-    case GraphLayout::sparse16: return search_and_report<Program>(graph.sparse16, params);
-    case GraphLayout::sparse32: return search_and_report<Program>(graph.sparse32, params);
-  }
-  return 1;
+
+  interrupt_stops_search();
+  // The search is compiled once per generator type and graph layout; the
+  // generator that reproduces the C library's sequence for this seed and the
+  // layout the loader chose are picked here, outside the loops.
+  return with_generator_for_seed(static_cast<unsigned>(params.para_seed), [&](auto generator) {
+    auto run = [&](const auto& g) {
+      using G = std::remove_cvref_t<decltype(g)>;
+      auto state = std::make_unique<typename Program::template State<decltype(generator), G>>();
+      Program::solve(*state, g, params);
+      return verify_and_report<Program>(*state, g, params);
+    };
+    switch (graph.layout) {
+      case GraphLayout::sparse16: return run(graph.sparse16);
+      case GraphLayout::sparse32: return run(graph.sparse32);
+      case GraphLayout::dense: break;
+    }
+    return run(graph.dense);
+  });
 }

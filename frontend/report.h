@@ -15,7 +15,7 @@ struct ProgramText {
   const char* solver_line;   // "@solver=..." line of the result block
   const char* objv_format;   // "#objv=..." line with the program's precision
   bool heading_with_size;    // "Final result(size %d):" rather than "Final solution:"
-  double check_tolerance;    // tolerance of the final weight check
+  double check_tolerance;    // tolerance of the final weight check for ordinary weights
 };
 
 // 1 when the listed vertices are pairwise conflict-free and their weights, summed
@@ -45,6 +45,11 @@ int check_solution(const G& g, const int* vertices, int count, double weight, do
   // A difference that is not a number fails too.
   return std::fabs(sum - weight) < tolerance ? 1 : 0;
 }
+
+// The tolerance of the final check of a set recorded at iteration best_iter
+// on the n given weights: `base` while rounding cannot reach it, else a bound
+// on the rounding of the search's running set weight (see report.cpp).
+double check_tolerance(double base, const double* weights, int n, int best_iter);
 
 // Tick difference -> seconds, rounded to single precision as the result block shows it.
 float ticks_to_seconds(long ticks);

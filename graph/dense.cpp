@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-bool graph_begin(ConflictGraph& g, int n) {
+bool graph_begin(ConflictGraph& g, int n, bool every_pair_conflicts) {
   const size_t nn = static_cast<size_t>(n);
   g.n_vertex = n;
   g.row_words = (nn + 63) / 64;
@@ -11,7 +11,7 @@ bool graph_begin(ConflictGraph& g, int n) {
     g.matrix_adj.release();
     return false;
   }
-  std::memset(g.matrix_adj.data(), 0xff, nn * g.row_words * sizeof(uint64_t));
+  std::memset(g.matrix_adj.data(), every_pair_conflicts ? 0xff : 0, nn * g.row_words * sizeof(uint64_t));
   for (int j = 0; j < n; j++) g.v_weight[j] = default_weight(j);
   return true;
 }
@@ -62,7 +62,7 @@ void mirror_upper_triangle(ConflictGraph& g) {
 
 }  // namespace
 
-bool graph_finish(ConflictGraph& g, long long input_edges) {
+bool graph_finish(ConflictGraph& g, long long conflict_edges) {
   const int n = g.n_vertex;
   mirror_upper_triangle(g);
   long long degree_sum = 0;
@@ -73,9 +73,9 @@ bool graph_finish(ConflictGraph& g, long long input_edges) {
     g.v_edge_count[i] = deg;
     degree_sum += deg;
   }
-  g.n_edge = static_cast<int>(static_cast<long long>(n) * (n - 1) / 2 - input_edges);
-  // Every recorded edge was distinct and in range, so the pairs left
-  // conflicting are exactly n(n-1)/2 - m.
+  g.n_edge = static_cast<int>(conflict_edges);
+  // Every recorded edge was distinct and in range, so the degrees count each
+  // conflicting pair twice.
   if (degree_sum != 2LL * g.n_edge) return false;
   if (!g.adj_store.alloc(static_cast<size_t>(degree_sum), false)) return false;
   // Walking each row's bits in ascending order leaves every list ascending.

@@ -25,6 +25,14 @@ class HeapArray {
     p_ = nullptr;
     n_ = 0;
   }
+  void swap(HeapArray& o) {
+    T* p = p_;
+    p_ = o.p_;
+    o.p_ = p;
+    const size_t n = n_;
+    n_ = o.n_;
+    o.n_ = n;
+  }
   T& operator[](size_t i) { return p_[i]; }
   const T& operator[](size_t i) const { return p_[i]; }
   T* data() { return p_; }

@@ -16,7 +16,6 @@ bool lay_out_lists(SparseConflictGraph<V>& g, int n) {
   for (int v = 0; v < n; v++) {
     g.v_adj[v] = at;
     at += g.v_edge_count[v];
-    g.max_degree = std::max(g.max_degree, g.v_edge_count[v]);
   }
   return true;
 }
@@ -57,9 +56,6 @@ long long sparse_from_pairs(SparseConflictGraph<V>& g, int n, const ConflictPair
     return -1;
   for (int j = 0; j < n; j++) g.v_weight[j] = weights ? weights[j] : default_weight(j);
   for (long long k = 0; k < count; k++) {
-    // A degree beyond n - 1 can only come from a repeat (and would soon
-    // overflow the count): name the repeat without building anything.
-    if (g.v_edge_count[pairs[k].a] == n - 1 || g.v_edge_count[pairs[k].b] == n - 1) return first_repeat(pairs, count);
     g.v_edge_count[pairs[k].a]++;
     g.v_edge_count[pairs[k].b]++;
   }
@@ -69,14 +65,18 @@ long long sparse_from_pairs(SparseConflictGraph<V>& g, int n, const ConflictPair
     *g.v_adj[pairs[k].a]++ = static_cast<V>(pairs[k].b);
     *g.v_adj[pairs[k].b]++ = static_cast<V>(pairs[k].a);
   }
-  bool repeated = false;
+  // Sorted lists; a repeat shows as equal neighbours and is dropped.
+  long long degree_sum = 0;
   for (int v = 0; v < n; v++) {
     V* const end = g.v_adj[v];
     V* const begin = g.v_adj[v] = end - g.v_edge_count[v];
     std::sort(begin, end);
-    repeated = repeated || std::adjacent_find(begin, end) != end;
+    g.v_edge_count[v] = static_cast<int>(std::unique(begin, end) - begin);
+    degree_sum += g.v_edge_count[v];
+    g.max_degree = std::max(g.max_degree, g.v_edge_count[v]);
   }
-  return repeated ? first_repeat(pairs, count) : 0;
+  g.n_edge = degree_sum / 2;
+  return g.n_edge == count ? 0 : first_repeat(pairs, count);
 }
 
 template <class V>
@@ -91,6 +91,7 @@ bool sparse_from_dense(SparseConflictGraph<V>& g, ConflictGraph& dense) {
     g.v_edge_count[v] = dense.v_edge_count[v];
   }
   if (!lay_out_lists(g, n)) return false;
+  for (int v = 0; v < n; v++) g.max_degree = std::max(g.max_degree, g.v_edge_count[v]);
   for (int v = 0; v < n; v++) std::copy(dense.v_adj[v], dense.v_adj[v] + dense.v_edge_count[v], g.v_adj[v]);
   dense.adj_store.release();
   dense.v_adj.release();

@@ -70,9 +70,10 @@ struct ConflictPair {
 
 // Builds the compressed layout from conflict edges given directly: n
 // vertices, `count` pairs (in range, no loops) and weights (nullptr: the
-// default weights).  Returns 0 on success; -1 when memory is short; k >= 1
-// when pair k-1 (0-based) repeats an earlier pair (in either direction),
-// k being the first such pair in input order.
+// default weights).  A pair given more than once (in either direction) is
+// kept once.  Returns -1 when memory is short, else 0 when every pair was
+// distinct, else k >= 1: pair k-1 (0-based) is the first in input order that
+// repeats an earlier one.
 template <class V>
 long long sparse_from_pairs(SparseConflictGraph<V>& g, int n, const ConflictPair* pairs, long long count,
                             const double* weights);

@@ -5,13 +5,11 @@
 namespace {
 
 struct Mavu1 : Mavu1Profile {
-  template <class G>
-  using State = Mavu1State<CRand, G>;
-  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) {
-    return load_instance(path, layout, g);
-  }
-  static LoadStatus load_instance(const char* path, LayoutRequest layout, LoadedGraph& g) {
-    return load_graph(path, layout, g);
+  template <class R, class G>
+  using State = Mavu1State<R, G>;
+  static LoadResult load(const char* path, LoadedGraph& g, const LoadOptions& o) { return load_instance(path, g, o); }
+  static LoadResult load_instance(const char* path, LoadedGraph& g, const LoadOptions& o) {
+    return load_graph(path, g, o);
   }
   template <class S, class G>
   static int solve(S& s, const G& g, const SearchParams& p) {

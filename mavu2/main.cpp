@@ -6,13 +6,11 @@
 namespace {
 
 struct Mavu2 : Mavu2Profile {
-  template <class G>
-  using State = Mavu2State<CRand, G>;
-  static LoadStatus load(const char* path, LayoutRequest layout, LoadedGraph& g) {
-    return load_real_life_instance(path, layout, g);
-  }
-  static LoadStatus load_real_life_instance(const char* path, LayoutRequest layout, LoadedGraph& g) {
-    return load_graph(path, layout, g);
+  template <class R, class G>
+  using State = Mavu2State<R, G>;
+  static LoadResult load(const char* path, LoadedGraph& g, const LoadOptions& o) { return load_real_life_instance(path, g, o); }
+  static LoadResult load_real_life_instance(const char* path, LoadedGraph& g, const LoadOptions& o) {
+    return load_graph(path, g, o);
   }
   template <class S, class G>
   static int solve(S& s, const G& g, const SearchParams& p) {

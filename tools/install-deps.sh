@@ -3,7 +3,7 @@
 # programs and run the whole test suite.  Safe to run again; installs nothing
 # that is already there.
 set -euo pipefail
-needed=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev parallel)
+needed=(cmake ninja-build g++ zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev parallel)
 optional=(python3-matplotlib)   # plots of the experiment tool; everything else works without
 missing=()
 for p in "${needed[@]}" "${optional[@]}"; do

@@ -1,18 +1,26 @@
-// Instance loader: reads a DIMACS clique file (problem line, edge records,
-// optional vertex-weight records) into the conflict graph.
+// Instance loader: reads an instance file (DIMACS, Matrix Market coordinate
+// or METIS graph, recognised by their content, any of them gzip-compressed)
+// into the conflict graph.
 #pragma once
+
+#include <string>
 
 #include "graph/dense.h"
 #include "graph/sparse.h"
+#include "readers/graph_builder.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
-  cannot_open,  // "Can not open file <path>" was written to standard error
-  invalid,      // a one-line diagnostic naming the file was written to standard error
+  cannot_open,  // the message is "Can not open file <path>"
+  invalid,      // the message is one line naming the file and the fault
 };
 
-// Loads `path` into `g`.  Diagnostics go to standard error.
-LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
+// The outcome of a load.  The loader prints nothing: the caller decides where
+// the message goes (the programs write it to standard error, with a newline).
+struct LoadResult {
+  LoadStatus status = LoadStatus::ok;
+  std::string message;  // empty when the load succeeded; never ends with a newline
+};
 
 // The layout a run asks for: MAVU_LAYOUT=dense|sparse forces one; unset, empty
 // or auto, the loader chooses (see choose_layout).
@@ -31,6 +39,12 @@ enum class GraphLayout { dense, sparse16, sparse32 };
 inline constexpr long long kSparseDegreeDivisor = 16;
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);
 
+struct LoadOptions {
+  InstanceMode mode = InstanceMode::clique;
+  int max_vertices = kMaxVertices;  // larger graphs are refused with a message (load_conflict_graph)
+  LayoutRequest layout = LayoutRequest::automatic;  // load_graph
+};
+
 // The conflict graph in the layout the loader chose; only that member is built.
 struct LoadedGraph {
   GraphLayout layout = GraphLayout::dense;
@@ -39,8 +53,14 @@ struct LoadedGraph {
   SparseConflictGraph<uint32_t> sparse32;
 };
 
-// Loads `path` into the layout chosen for it.  Diagnostics go to standard error.
-LoadStatus load_graph(const char* path, LayoutRequest request, LoadedGraph& g);
+// Loads `path` into the layout chosen for it from the counts of its header.
+// A clique instance is built through the bit matrix (at most 46341
+// vertices); an independent-set instance (-c 1) in the compressed layout
+// goes straight from the file's edges to the lists, up to 2^31 - 1 vertices.
+LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& options);
+
+// Loads `path` into `g`, always the bit-matrix layout.
+LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options = {});
 
 // Builds the conflict graph of an input graph given in memory: n vertices,
 // `m` input edges as 0-based pairs (edges[2k], edges[2k+1]), distinct and
