@@ -228,6 +228,25 @@ TEST(BadInstancePath, InstanceLargerThanMemoryGetsTheAmountNeeded) {
   }
 }
 
+// Independent-set instances: vertex numbers are ints, the edge count is read
+// in 64 bits; what memory cannot hold gets the amount needed.
+TEST(BadInstancePath, LargeIndependentSetCounts) {
+  if (__asan_init) GTEST_SKIP() << "the sanitizer runtime reserves more address space than the limit allows";
+  TempDir dir;
+  const std::pair<std::string, std::string> cases[] = {
+      {"p edge 2147483648 0\n", "announces 2147483648 vertices; at most 2147483647 are supported"},
+      {"p edge 2147483647 0\n", "cannot allocate memory for the instance: 2147483647 vertices and 0 conflict edges"},
+      {"p edge 100000 4294967296\n", "cannot allocate memory for the instance: 100000 vertices and 4294967296 conflict"},
+      {"p edge 100000 4999950001\n", "announces 4999950001 edges; a graph of 100000 vertices has between 0 and"},
+  };
+  for (const auto& [text, fragment] : cases) {
+    const std::string f = dir.file("big.clq", text);
+    const Child r = Child("ulimit -v 1048576; " + exec(MAVU2_BIN, "-f " + q(f) + " -t 5 -c 1")).wait();
+    EXPECT_EQ(r.status, 1) << text;
+    EXPECT_TRUE(r.err.starts_with(f + ":") && r.err.find(fragment) != std::string::npos) << r.err;
+  }
+}
+
 TEST(BadInstancePath, UnknownLayoutIsRefusedBeforeLoading) {
   const Child r = Child("MAVU_LAYOUT=bitmatrix " + exec(MAVU2_BIN, "-f " + q(kC125) + " -t 5")).wait();
   EXPECT_EQ(r.status, 1);
