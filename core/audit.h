@@ -39,7 +39,7 @@ inline std::string walk_list(const ST_RandAccessList* l, const char* name, int n
 template <class P, class R>
 std::string audit_state(const SearchState<P, R>& s) {
   using audit_detail::fmt;
-  const ConflictGraph& g = *s.g;
+  const auto& g = *s.g;
   const int n = s.n_vertex;
   std::vector<int> where(n, -1);  // 0 = C, 1 = pos, 2 = cand, 3 = rest
   const ST_RandAccessList* lists[4] = {s.cur_c_set, s.pos_lst, s.cand_lst, s.rest_lst};
@@ -73,7 +73,8 @@ std::string audit_state(const SearchState<P, R>& s) {
       if (std::fabs(s.dweight[v] + g.v_weight[v]) > tol) return fmt("member %ld has a gain other than minus its weight", v);
       continue;
     }
-    if (s.adj_num_in_c[v] != count) return fmt("adj_num_in_c[%ld] = %ld, recomputed %ld", v, s.adj_num_in_c[v], count);
+    if (static_cast<long>(s.adj_num_in_c[v]) != count)
+      return fmt("adj_num_in_c[%ld] = %ld, recomputed %ld", v, s.adj_num_in_c[v], count);
     hist[count]++;
     if (std::fabs(s.dweight[v] - gain) > tol) return fmt("dweight[%ld] differs from its recomputed gain", v);
     const ST_RandAccessList* expected = P::list_of(const_cast<SearchState<P, R>&>(s), v);

@@ -38,13 +38,15 @@ void expand(SearchState<P, R>& s, int v) {
   }
   ral_delete(P::list_of(s, v), v);
 
-  const ConflictGraph& g = *s.g;
+  const auto& g = *s.g;
   const double w = g.v_weight[v];
-  const adj_vertex* adj = g.v_adj[v];
-  const adj_vertex* const adj_end = adj + g.v_edge_count[v];
+  const auto* adj = g.v_adj[v];
+  const auto* const adj_end = adj + g.v_edge_count[v];
   [[maybe_unused]] const member_flag* __restrict is_in_c = s.is_in_c.data();
   double* __restrict dweight = s.dweight.data();
-  conflict_count* __restrict count = s.adj_num_in_c.data();
+  using Count = typename SearchState<P, R>::Count;
+  Count* __restrict count = s.adj_num_in_c.data();
+  int* __restrict hist = s.count_hist.data();
   typename P::Transitions move(s);
 #pragma GCC unroll 4
   for (; adj != adj_end; ++adj) {
@@ -57,7 +59,8 @@ void expand(SearchState<P, R>& s, int v) {
     const double nw = old - w;
     dweight[a] = nw;
     const int c = count[a] + 1;
-    count[a] = static_cast<conflict_count>(c);
+    count[a] = static_cast<Count>(c);
+    if constexpr (SearchState<P, R>::kKeepsHistogram) hist[c - 1]--, hist[c]++;
     move.after_expand(a, old, nw, c, v);
   }
   s.is_in_c[v] = 1;
@@ -75,13 +78,15 @@ void drop(SearchState<P, R>& s, int u) {
     assert(is_in_c[u] == 1);
     (void)is_in_c;
   }
-  const ConflictGraph& g = *s.g;
+  const auto& g = *s.g;
   const double w = g.v_weight[u];
-  const adj_vertex* adj = g.v_adj[u];
-  const adj_vertex* const adj_end = adj + g.v_edge_count[u];
+  const auto* adj = g.v_adj[u];
+  const auto* const adj_end = adj + g.v_edge_count[u];
   [[maybe_unused]] const member_flag* __restrict is_in_c = s.is_in_c.data();
   double* __restrict dweight = s.dweight.data();
-  conflict_count* __restrict count = s.adj_num_in_c.data();
+  using Count = typename SearchState<P, R>::Count;
+  Count* __restrict count = s.adj_num_in_c.data();
+  int* __restrict hist = s.count_hist.data();
   typename P::Transitions move(s);
 #pragma GCC unroll 4
   for (; adj != adj_end; ++adj) {
@@ -94,7 +99,8 @@ void drop(SearchState<P, R>& s, int u) {
     const double nw = w + old;
     dweight[a] = nw;
     const int c = count[a] - 1;
-    count[a] = static_cast<conflict_count>(c);
+    count[a] = static_cast<Count>(c);
+    if constexpr (SearchState<P, R>::kKeepsHistogram) hist[c + 1]--, hist[c]++;
     move.after_drop(a, old, nw, c);
   }
   s.is_in_c[u] = 0;

@@ -85,7 +85,7 @@ struct ConflictThresholdPartition {
   template <class S>
   static ST_RandAccessList* list_of(S& s, int v) {
     if (s.dweight[v] > 0) return s.pos_lst;
-    return s.adj_num_in_c[v] > s.con_thresh ? s.rest_lst : s.cand_lst;
+    return static_cast<int>(s.adj_num_in_c[v]) > s.con_thresh ? s.rest_lst : s.cand_lst;
   }
   class Transitions : CandidateLists {
    public:

@@ -32,7 +32,7 @@ int find_inside_adj(SearchState<P, R>& s, int v) {
       if (s.g->conflict(u, v)) return s.pre_adj[v] = u;
     }
   } else {
-    const adj_vertex* adj = s.g->v_adj[v];
+    const auto* adj = s.g->v_adj[v];
     for (int i = 0; i < s.g->v_edge_count[v]; i++)
       if (is_in_c[adj[i]]) return s.pre_adj[v] = adj[i];
   }
@@ -54,7 +54,7 @@ void find_two_neighbor(SearchState<P, R>& s, int v, int& first, int& second) {
     for (int i = 0; i < c->vnum; i++)
       if (s.g->conflict(c->vlist[i], v)) found(c->vlist[i]);
   } else {
-    const adj_vertex* adj = s.g->v_adj[v];
+    const auto* adj = s.g->v_adj[v];
     for (int i = 0; i < s.g->v_edge_count[v]; i++)
       if (is_in_c[adj[i]]) found(adj[i]);
   }
@@ -109,7 +109,7 @@ void pushWithTabu(SearchState<P, R>& s, int v, int tt) {
         }
       }
     } else {
-      const adj_vertex* adj = s.g->v_adj[v];
+      const auto* adj = s.g->v_adj[v];
       for (int i = 0; i < s.g->v_edge_count[v]; i++) {
         const int a = adj[i];
         if (s.is_in_c[a]) {

@@ -4,28 +4,62 @@
 
 #include <cstdlib>
 
+#include "core/candidate_index.h"
 #include "core/push.h"
 #include "core/select.h"
 
 // Grows C by vertices drawn uniformly among the members of pos_lst without
 // conflicts until C is maximal (one draw per added vertex), then records C
-// if it beats the best set.  The candidates are re-collected in list order
-// after every addition.
+// if it beats the best set.  The candidates are the members of pos_lst with
+// conflict count 0 in pos_lst position order; draw r picks candidate r mod
+// their number.
+//
+// The bit-matrix layout (n <= 46341) re-collects them after every addition:
+// O(n) per addition.  The compressed layout, made for millions of vertices,
+// keeps them in a CandidateIndex instead: O(degree * log n) per addition,
+// same candidates, same order, same draws.
 template <class P, class R>
 void random_construction(SearchState<P, R>& s) {
-  int* scratch = static_cast<int*>(std::malloc(sizeof(int) * static_cast<size_t>(s.n_vertex > 0 ? s.n_vertex : 1)));
-  if (!scratch) std::abort();
-  while (s.pos_lst->vnum > 0) {
-    int count = 0;
-    for (int j = 0; j < s.pos_lst->vnum; j++) {
-      const int v = s.pos_lst->vlist[j];
-      if (s.adj_num_in_c[v] == 0) scratch[count++] = v;
+  if constexpr (SearchState<P, R>::Graph::kDense) {
+    int* scratch = static_cast<int*>(std::malloc(sizeof(int) * static_cast<size_t>(s.n_vertex > 0 ? s.n_vertex : 1)));
+    if (!scratch) std::abort();
+    while (s.pos_lst->vnum > 0) {
+      int count = 0;
+      for (int j = 0; j < s.pos_lst->vnum; j++) {
+        const int v = s.pos_lst->vlist[j];
+        if (s.adj_num_in_c[v] == 0) scratch[count++] = v;
+      }
+      if (count == 0) break;
+      expand(s, scratch[s.divisor.mod(static_cast<uint32_t>(s.rng()), count)]);
     }
-    if (count == 0) break;
-    expand(s, scratch[s.divisor.mod(static_cast<uint32_t>(s.rng()), count)]);
+    std::free(scratch);
+  } else {
+    CandidateIndex index;
+    if (!index.init(s.n_vertex)) std::abort();
+    const ST_RandAccessList* pos = s.pos_lst;
+    const auto* count = s.adj_num_in_c.data();
+    auto candidate_at = [&](int p) { return p < pos->vnum && count[pos->vlist[p]] == 0; };
+    index.build(candidate_at);
+    int* const touched = index.scratch();
+    while (pos->vnum > 0 && index.total() > 0) {
+      const int v = pos->vlist[index.find(static_cast<int>(s.divisor.mod(static_cast<uint32_t>(s.rng()), index.total())))];
+      // The positions whose occupant or candidacy an addition can change:
+      // v's, its neighbours' in pos_lst (deletions fill them from the end of
+      // the list, the others change count), and the vacated end.
+      int t = 0;
+      touched[t++] = pos->vpos[v];
+      const auto* adj = s.g->v_adj[v];
+      for (int i = 0; i < s.g->v_edge_count[v]; i++) {
+        const int p = pos->vpos[adj[i]];
+        if (p < pos->vnum && pos->vlist[p] == static_cast<int>(adj[i])) touched[t++] = p;
+      }
+      const int old_size = pos->vnum;
+      expand(s, v);
+      for (int i = 0; i < t; i++) index.refresh(touched[i], candidate_at);
+      for (int p = pos->vnum; p < old_size; p++) index.refresh(p, candidate_at);
+    }
   }
   if (s.cur_weight > s.best_weight) record_current(s);
-  std::free(scratch);
 }
 
 // At most L = |C| * para_gama / 100 forced non-improving pushes with tenure 1,

@@ -8,9 +8,11 @@
 //  3. dweight[v] = weight change of pushing v: w(v) minus the weights of its
 //     conflicting members for a non-member; -w(v) for a member.
 //  4. cur_weight = weight of C.
-//  5. (The histogram of conflict counts, num_v_adj, is not stored: it is read
-//     once per push, so num_v_adj(s, k) counts it from adj_num_in_c, which is
-//     cheaper than updating a histogram for every neighbour of every move.)
+//  5. num_v_adj(s, k) = non-members whose conflict count is k.  With the
+//     bit-matrix layout it is counted from adj_num_in_c when a push needs it,
+//     which is cheaper than updating a histogram for every neighbour of every
+//     move while n is at most 46341; with the compressed layout, made for
+//     millions of vertices, count_hist keeps it incrementally.
 //  6. Every non-member is in exactly one of pos_lst / cand_lst / rest_lst,
 //     chosen by the program's partition rule (profile P); members in none.
 #pragma once
@@ -22,34 +24,63 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <type_traits>
 #include <vector>
 
 #include "core/count.h"
 #include "core/cpu_clock.h"
 #include "graph/dense.h"
+#include "graph/sparse.h"
 #include "core/params.h"
 #include "core/ral.h"
 #include "core/rng.h"
 
-// Per-vertex flags and counts are kept narrow (a count never exceeds
-// n - 1 <= 46340) so the arrays a move touches stay in the first-level cache
-// for graphs of thousands of vertices.
+// Per-vertex flags and counts are kept narrow (the graph layout names the
+// count type: 16 bits while n - 1 fits) so the arrays a move touches stay in
+// the first-level cache for graphs of thousands of vertices.
 using member_flag = uint8_t;
-using conflict_count = uint16_t;
+
+// The graph layout of a program profile: P::Graph when the profile names
+// one, the bit-matrix layout otherwise.
+template <class P>
+struct graph_of {
+  using type = ConflictGraph;
+};
+template <class P>
+  requires requires { typename P::Graph; }
+struct graph_of<P> {
+  using type = typename P::Graph;
+};
+template <class P>
+using graph_of_t = typename graph_of<P>::type;
+
+// Program profile P searching graph layout G; the bit-matrix layout is the
+// profile itself, so that both name one type.
+template <class P, class G>
+struct WithLayoutProfile : P {
+  using Graph = G;
+};
+template <class P, class G>
+using WithLayout = std::conditional_t<std::is_same_v<G, ConflictGraph>, P, WithLayoutProfile<P, G>>;
 
 template <class P, class R = CRand>
 struct SearchState {
   using Profile = P;
+  using Graph = graph_of_t<P>;
+  using Count = typename Graph::conflict_count;
+  // Whether num_v_adj is kept incrementally (see invariant 5).
+  static constexpr bool kKeepsHistogram = !Graph::kDense;
 
   // Instance and parameters, read only.
-  const ConflictGraph* g = nullptr;
+  const Graph* g = nullptr;
   SearchParams params;
   int n_vertex = 0;
 
   // The current set C.
   ST_RandAccessList* cur_c_set = nullptr;  // members, in list order
   std::vector<member_flag> is_in_c;        // 1 exactly for members
-  std::vector<conflict_count> adj_num_in_c;  // conflict count
+  std::vector<Count> adj_num_in_c;         // conflict count
+  std::vector<int> count_hist;             // count_hist[k] = vertices of count k (kKeepsHistogram only)
   std::vector<double> dweight;             // push gain
   double cur_weight = 0;                   // weight of C
   int cur_iter = 0;                        // search-loop iterations over all restarts
@@ -90,18 +121,23 @@ struct SearchState {
   }
 };
 
-// Number of vertices whose conflict count is k (k >= 1; members count 0),
-// counted with the widest vector unit of the processor (core/count.cpp).
+// Number of vertices whose conflict count is k (k >= 1; members count 0).
+// The bit-matrix layout counts it with the widest vector unit of the
+// processor (core/count.cpp); the compressed layout keeps it incrementally.
 template <class P, class R>
 int num_v_adj(const SearchState<P, R>& s, int k) {
-  static_assert(sizeof(conflict_count) == sizeof(uint16_t));
-  return count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
+  if constexpr (SearchState<P, R>::kKeepsHistogram) {
+    return static_cast<size_t>(k) < s.count_hist.size() ? s.count_hist[static_cast<size_t>(k)] : 0;
+  } else {
+    static_assert(sizeof(typename SearchState<P, R>::Count) == sizeof(uint16_t));
+    return count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
+  }
 }
 
 // One-time initialisation after loading: empty C, every vertex waiting in
 // pos_lst in ascending order, generator seeded, empty best record.
 template <class P, class R>
-void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams& params) {
+void init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params) {
   s.g = &g;
   s.params = params;
   const int n = s.n_vertex = g.n_vertex;
@@ -114,6 +150,11 @@ void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams&
   s.cur_c_set = ral_init(n);
   s.is_in_c.assign(n, 0);
   s.adj_num_in_c.assign(n, 0);
+  if constexpr (SearchState<P, R>::kKeepsHistogram) {
+    // Counts range over 0 .. max degree; every vertex starts at 0.
+    s.count_hist.assign(static_cast<size_t>(g.max_degree) + 1, 0);
+    s.count_hist[0] = n;
+  }
   s.tabu_lst.assign(n, 0);
   s.divisor.init(n + 1);
   if (!s.pos_lst || !s.cand_lst || !s.rest_lst || !s.cur_c_set) {
@@ -144,6 +185,10 @@ void reinit_data(SearchState<P, R>& s) {
   ral_clear(s.cur_c_set);
   std::fill(s.is_in_c.begin(), s.is_in_c.end(), 0);
   std::fill(s.adj_num_in_c.begin(), s.adj_num_in_c.end(), 0);
+  if constexpr (SearchState<P, R>::kKeepsHistogram) {
+    std::fill(s.count_hist.begin(), s.count_hist.end(), 0);
+    s.count_hist[0] = n;
+  }
   s.cur_weight = 0;
   std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
   for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <type_traits>
 
 #include "core/rng.h"
 #include "frontend/interrupt.h"
@@ -13,8 +15,8 @@
 #include "frontend/report.h"
 
 // The end of a run: verify the best set, print it and the report line.
-template <class Program, class State>
-int verify_and_report(State& state, const ConflictGraph& graph, const RunParams& params) {
+template <class Program, class State, class G>
+int verify_and_report(State& state, const G& graph, const RunParams& params) {
   const ProgramText& text = Program::kText;
   BestRecord best{state.best_vertex.data(), state.best_size, state.best_weight,
                   state.best_iter,          state.best_end_time, state.start_time};
@@ -45,9 +47,16 @@ int run_program(int argc, char** argv) {
   // written ends the run before any search time is spent on it.
   if (!flush_output(text.name)) return kOutputFailedStatus;
 
-  static ConflictGraph graph;
+  LayoutRequest layout;
+  if (!parse_layout_request(std::getenv("MAVU_LAYOUT"), layout)) {
+    std::fprintf(stderr, "%s: MAVU_LAYOUT=%s names no graph layout (auto, dense or sparse)\n", text.name,
+                 std::getenv("MAVU_LAYOUT"));
+    return 1;
+  }
+  static LoadedGraph graph;
   LoadOptions load_options;
   if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
+  load_options.layout = layout;
   const LoadResult loaded = Program::load(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
   switch (loaded.status) {
@@ -60,11 +69,21 @@ int run_program(int argc, char** argv) {
   }
 
   interrupt_stops_search();
-  // The search is compiled once per generator type; the one that reproduces
-  // the C library's sequence for this seed is chosen here, outside the loops.
+  // The search is compiled once per generator type and graph layout; the
+  // generator that reproduces the C library's sequence for this seed and the
+  // layout the loader chose are picked here, outside the loops.
   return with_generator_for_seed(static_cast<unsigned>(params.para_seed), [&](auto generator) {
-    auto state = std::make_unique<typename Program::template State<decltype(generator)>>();
-    Program::solve(*state, graph, params);
-    return verify_and_report<Program>(*state, graph, params);
+    auto run = [&](const auto& g) {
+      using G = std::remove_cvref_t<decltype(g)>;
+      auto state = std::make_unique<typename Program::template State<decltype(generator), G>>();
+      Program::solve(*state, g, params);
+      return verify_and_report<Program>(*state, g, params);
+    };
+    switch (graph.layout) {
+      case GraphLayout::sparse16: return run(graph.sparse16);
+      case GraphLayout::sparse32: return run(graph.sparse32);
+      case GraphLayout::dense: break;
+    }
+    return run(graph.dense);
   });
 }

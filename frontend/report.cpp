@@ -6,17 +6,6 @@
 
 #include "core/ral.h"
 
-int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance) {
-  double sum = 0.0;
-  for (int i = 0; i < count; i++) {
-    for (int j = i + 1; j < count; j++)
-      if (g.conflict(vertices[i], vertices[j])) return 0;
-    sum += g.v_weight[static_cast<size_t>(vertices[i])];
-  }
-  // A difference that is not a number fails too.
-  return std::fabs(sum - weight) < tolerance ? 1 : 0;
-}
-
 // The search keeps the weight of C as a running sum, one rounded addition or
 // subtraction of a vertex weight per vertex added or dropped, and resets it
 // to 0 only on a random restart.  Every partial sum is the weight of a set,

@@ -12,8 +12,7 @@ bool graph_begin(ConflictGraph& g, int n, bool every_pair_conflicts) {
     return false;
   }
   std::memset(g.matrix_adj.data(), every_pair_conflicts ? 0xff : 0, nn * g.row_words * sizeof(uint64_t));
-  // Default weights: file vertex i (1-based) weighs (i mod 200) + 1.
-  for (int j = 0; j < n; j++) g.v_weight[j] = ((j + 1) % 200) + 1;
+  for (int j = 0; j < n; j++) g.v_weight[j] = default_weight(j);
   return true;
 }
 

@@ -10,7 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+
+#include "graph/heap_array.h"
 
 // Largest vertex count whose n*(n-1) still fits a 32-bit signed int.
 inline constexpr int kMaxVertices = 46341;
@@ -18,39 +19,16 @@ inline constexpr int kMaxVertices = 46341;
 // Vertex number as stored in the conflict lists.
 using adj_vertex = uint16_t;
 
-// Owning heap array with no exceptions: allocation failure is reported by
-// alloc() returning false, so the loader can tell the user what was needed.
-template <class T>
-class HeapArray {
- public:
-  HeapArray() = default;
-  HeapArray(const HeapArray&) = delete;
-  HeapArray& operator=(const HeapArray&) = delete;
-  ~HeapArray() { std::free(p_); }
-
-  bool alloc(size_t n, bool zero) {
-    std::free(p_);
-    p_ = static_cast<T*>(zero ? std::calloc(n ? n : 1, sizeof(T)) : std::malloc((n ? n : 1) * sizeof(T)));
-    n_ = p_ ? n : 0;
-    return p_ != nullptr;
-  }
-  void release() {
-    std::free(p_);
-    p_ = nullptr;
-    n_ = 0;
-  }
-  T& operator[](size_t i) { return p_[i]; }
-  const T& operator[](size_t i) const { return p_[i]; }
-  T* data() { return p_; }
-  const T* data() const { return p_; }
-  size_t size() const { return n_; }
-
- private:
-  T* p_ = nullptr;
-  size_t n_ = 0;
-};
+// Weight of 0-based vertex j when the file gives none: file vertex i weighs
+// (i mod 200) + 1.
+inline double default_weight(long long j) { return static_cast<double>(((j + 1) % 200) + 1); }
 
 struct ConflictGraph {
+  using vertex_type = adj_vertex;
+  // Conflict counts of the search never exceed n - 1 < 46341.
+  using conflict_count = uint16_t;
+  static constexpr bool kDense = true;
+
   int n_vertex = 0;                 // vertices 0 .. n_vertex-1 (the file numbers them from 1)
   int n_edge = 0;                   // conflict edges: n(n-1)/2 - m
   size_t row_words = 0;             // 64-bit words per matrix row

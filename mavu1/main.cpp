@@ -5,14 +5,16 @@
 namespace {
 
 struct Mavu1 : Mavu1Profile {
-  template <class R>
-  using State = Mavu1State<R>;
-  static LoadResult load(const char* path, ConflictGraph& g, const LoadOptions& o) { return load_instance(path, g, o); }
-  static LoadResult load_instance(const char* path, ConflictGraph& g, const LoadOptions& o) {
-    return load_conflict_graph(path, g, o);
+  template <class R, class G>
+  using State = Mavu1State<R, G>;
+  static LoadResult load(const char* path, LoadedGraph& g, const LoadOptions& o) { return load_instance(path, g, o); }
+  static LoadResult load_instance(const char* path, LoadedGraph& g, const LoadOptions& o) {
+    return load_graph(path, g, o);
   }
-  template <class R>
-  static int solve(State<R>& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
+  template <class S, class G>
+  static int solve(S& s, const G& g, const SearchParams& p) {
+    return ::solve(s, g, p);
+  }
 };
 
 }  // namespace

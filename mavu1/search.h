@@ -4,25 +4,33 @@
 #pragma once
 
 #include <cmath>
+#include <concepts>
 #include <cstdio>
 
 #include "core/audit.h"
 #include "core/restart.h"
 #include "mavu1/profile.h"
 
-template <class R>
-using Mavu1State = SearchState<Mavu1Profile, R>;
+// mavu1's search state on graph layout G (the bit matrix unless named).
+template <class R, class G = ConflictGraph>
+using Mavu1State = SearchState<WithLayout<Mavu1Profile, G>, R>;
 
-template <class R>
-void random_restart(Mavu1State<R>& s) {
+// The profiles mavu1's search loop runs with: its own on any layout.
+template <class P>
+concept Mavu1Search = std::derived_from<P, Mavu1Profile>;
+
+template <class P, class R>
+  requires Mavu1Search<P>
+void random_restart(SearchState<P, R>& s) {
   random_construction(s);
 }
 
 // Adds a (a whole number) to cand_thresh and re-divides cand_lst / rest_lst
 // in place: lowering (or keeping) it moves rest_lst members above it to
 // cand_lst, raising it moves cand_lst members at or below it to rest_lst.
-template <class R>
-void adjust_thresh(Mavu1State<R>& s, double a) {
+template <class P, class R>
+  requires Mavu1Search<P>
+void adjust_thresh(SearchState<P, R>& s, double a) {
   s.cand_thresh = s.cand_thresh + a;
   ST_RandAccessList* from = a <= 0 ? s.rest_lst : s.cand_lst;
   ST_RandAccessList* to = a <= 0 ? s.cand_lst : s.rest_lst;
@@ -41,8 +49,9 @@ void adjust_thresh(Mavu1State<R>& s, double a) {
 
 // Starting threshold: half the mean gain of rest_lst, truncated toward zero.
 // With rest_lst empty there is no mean and the threshold stays at 0.
-template <class R>
-void estimate_init_thresh(Mavu1State<R>& s) {
+template <class P, class R>
+  requires Mavu1Search<P>
+void estimate_init_thresh(SearchState<P, R>& s) {
   const ST_RandAccessList* rest = s.rest_lst;
   if (rest->vnum == 0) return;
   double sum = 0.0;
@@ -68,8 +77,9 @@ inline int window_step(int hits) {
   return 0;
 }
 
-template <class R>
-void tabu_search(Mavu1State<R>& s, int max_iter) {
+template <class P, class R>
+  requires Mavu1Search<P>
+void tabu_search(SearchState<P, R>& s, int max_iter) {
   const SearchParams& p = s.params;
   int stall = 0, window_len = 0, window_hits = 0;
   for (;;) {
@@ -121,8 +131,9 @@ void tabu_search(Mavu1State<R>& s, int max_iter) {
   }
 }
 
-template <class R>
-int solve(Mavu1State<R>& s, const ConflictGraph& g, const SearchParams& params) {
+template <class P, class R>
+  requires Mavu1Search<P>
+int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params) {
   init_data(s, g, params);
   random_restart(s);
   estimate_init_thresh(s);

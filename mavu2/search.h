@@ -3,22 +3,30 @@
 // real-life instances.
 #pragma once
 
+#include <concepts>
 #include <cstdio>
 
 #include "core/audit.h"
 #include "core/restart.h"
 #include "mavu2/profile.h"
 
-template <class R>
-using Mavu2State = SearchState<Mavu2Profile, R>;
+// mavu2's search state on graph layout G (the bit matrix unless named).
+template <class R, class G = ConflictGraph>
+using Mavu2State = SearchState<WithLayout<Mavu2Profile, G>, R>;
 
-template <class R>
-void init_solution(Mavu2State<R>& s) {
+// The profiles mavu2's search loop runs with: its own on any layout.
+template <class P>
+concept Mavu2Search = std::derived_from<P, Mavu2Profile>;
+
+template <class P, class R>
+  requires Mavu2Search<P>
+void init_solution(SearchState<P, R>& s) {
   random_construction(s);
 }
 
-template <class R>
-void tabu_search(Mavu2State<R>& s, int max_iter) {
+template <class P, class R>
+  requires Mavu2Search<P>
+void tabu_search(SearchState<P, R>& s, int max_iter) {
   const SearchParams& p = s.params;
   int& best_total_size = s.best_size;
   int stall = 0;
@@ -61,8 +69,9 @@ void tabu_search(Mavu2State<R>& s, int max_iter) {
   }
 }
 
-template <class R>
-int solve(Mavu2State<R>& s, const ConflictGraph& g, const SearchParams& params) {
+template <class P, class R>
+  requires Mavu2Search<P>
+int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params) {
   init_data(s, g, params);
   init_solution(s);
   tabu_search(s, params.para_max_iter);

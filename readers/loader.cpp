@@ -4,8 +4,10 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "readers/dimacs.h"
 #include "readers/input.h"
@@ -93,6 +95,97 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
     if (!b.add_edge(x, y)) return false;
   }
   return b.finish();
+}
+
+bool parse_layout_request(const char* text, LayoutRequest& out) {
+  if (!text || !*text || std::strcmp(text, "auto") == 0) out = LayoutRequest::automatic;
+  else if (std::strcmp(text, "dense") == 0) out = LayoutRequest::dense;
+  else if (std::strcmp(text, "sparse") == 0) out = LayoutRequest::sparse;
+  else return false;
+  return true;
+}
+
+GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request) {
+  const GraphLayout sparse = n <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
+  if (request == LayoutRequest::dense) return GraphLayout::dense;
+  if (request == LayoutRequest::sparse || n > kMaxVertices) return sparse;
+  // Measured (README, "Graph layouts"): the compressed layout is the faster
+  // one about where its lists take less room than the bit matrix, that is
+  // where the average conflict degree is below n/16.
+  return 2 * n_edge * kSparseDegreeDivisor < n * n ? sparse : GraphLayout::dense;
+}
+
+namespace {
+
+std::string no_memory(const char* path, long long n, long long n_edge, unsigned long long bytes) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, ": cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB",
+                n, n_edge, static_cast<double>(bytes) / (1024.0 * 1024.0));
+  return path + std::string(buf);
+}
+
+// Reads one file into the layout chosen from its header.  `repeat` is set to
+// the record of the first repeated edge when the compressed layout found one
+// in a format that forbids repeats (the caller then has the reader name it).
+template <class Reader>
+bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options, long long& repeat) {
+  long long n = 0, m = 0;
+  const bool independent = options.mode == InstanceMode::independent_set;
+  const int max_vertices = independent && options.layout != LayoutRequest::dense ? 2147483647 : kMaxVertices;
+  if (!reader.read_header(n, m, max_vertices)) return false;
+  if (!independent) {
+    g.layout = choose_layout(n, n * (n - 1) / 2 - m, options.layout);
+    DenseGraphBuilder<InstanceMode::clique> b(g.dense);
+    if (!reader.read_records(b, n, m)) return false;
+    if (g.layout == GraphLayout::dense) return true;
+    // The bit matrix built the conflict lists; they move to the compressed layout.
+    g.layout = GraphLayout::sparse16;
+    const long long n_edge = g.dense.n_edge;
+    if (sparse_from_dense(g.sparse16, g.dense)) return true;
+    reader.message() = no_memory(reader.path(), n, n_edge,
+                                 conflict_graph_bytes(n, n_edge) + sparse_graph_bytes<uint16_t>(n, n_edge));
+    return false;
+  }
+  g.layout = choose_layout(n, m, options.layout);
+  auto read_sparse = [&](auto& graph) {
+    SparseGraphBuilder<typename std::remove_reference_t<decltype(graph)>::vertex_type> b(graph);
+    if (!reader.read_records(b, n, m)) return false;
+    if constexpr (std::is_same_v<Reader, DimacsReader>) repeat = b.first_repeat();
+    return repeat == 0;
+  };
+  if (g.layout == GraphLayout::sparse16) return read_sparse(g.sparse16);
+  if (g.layout == GraphLayout::sparse32) return read_sparse(g.sparse32);
+  DenseGraphBuilder<InstanceMode::independent_set> b(g.dense);
+  return reader.read_records(b, n, m);
+}
+
+}  // namespace
+
+LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& options) {
+  long long repeat = 0;
+  for (int pass = 0; pass < 2; pass++) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
+    InputText in(fd);
+    if (!in.init()) return {LoadStatus::invalid, std::string(path) + ": " + in.failure()};
+    std::string message;
+    const bool ok = read_any_format(path, in, [&](auto& reader) {
+      bool read;
+      if (pass == 0) {
+        read = read_any_layout(reader, g, options, repeat);
+      } else {  // the same file again, to have the reader report the repeat where it stands
+        long long n = 0, m = 0;
+        RepeatLocator locate{repeat};
+        read = reader.read_header(n, m, 2147483647) && reader.read_records(locate, n, m);
+      }
+      message = std::move(reader.message());
+      return read;
+    });
+    if (pass == 1 && ok) break;
+    if (ok) return {};
+    if (repeat == 0 || pass == 1) return {LoadStatus::invalid, std::move(message)};
+  }
+  return {LoadStatus::invalid, std::string(path) + ": the file changed while it was read"};
 }
 
 LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "graph/dense.h"
+#include "graph/sparse.h"
 #include "readers/graph_builder.h"
 
 enum class LoadStatus {
@@ -21,12 +22,44 @@ struct LoadResult {
   std::string message;  // empty when the load succeeded; never ends with a newline
 };
 
+// The layout a run asks for: MAVU_LAYOUT=dense|sparse forces one; unset, empty
+// or auto, the loader chooses (see choose_layout).
+enum class LayoutRequest { automatic, dense, sparse };
+// False when `text` names no layout.
+bool parse_layout_request(const char* text, LayoutRequest& out);
+
+enum class GraphLayout { dense, sparse16, sparse32 };
+
+// The layout of a conflict graph of n vertices and n_edge conflict edges:
+// the request when it forces one, else the bit matrix where both layouts
+// can hold the graph and the average conflict degree is at least
+// n / kSparseDegreeDivisor (there it is the faster, see README, "Graph
+// layouts"), else the compressed layout, with 16-bit vertex numbers while
+// n <= 65536.
+inline constexpr long long kSparseDegreeDivisor = 16;
+GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);
+
 struct LoadOptions {
   InstanceMode mode = InstanceMode::clique;
-  int max_vertices = kMaxVertices;  // larger graphs are refused with a message
+  int max_vertices = kMaxVertices;  // larger graphs are refused with a message (load_conflict_graph)
+  LayoutRequest layout = LayoutRequest::automatic;  // load_graph
 };
 
-// Loads `path` into `g`.
+// The conflict graph in the layout the loader chose; only that member is built.
+struct LoadedGraph {
+  GraphLayout layout = GraphLayout::dense;
+  ConflictGraph dense;
+  SparseConflictGraph<uint16_t> sparse16;
+  SparseConflictGraph<uint32_t> sparse32;
+};
+
+// Loads `path` into the layout chosen for it from the counts of its header.
+// A clique instance is built through the bit matrix (at most 46341
+// vertices); an independent-set instance (-c 1) in the compressed layout
+// goes straight from the file's edges to the lists, up to 2^31 - 1 vertices.
+LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& options);
+
+// Loads `path` into `g`, always the bit-matrix layout.
 LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options = {});
 
 // Builds the conflict graph of an input graph given in memory: n vertices,

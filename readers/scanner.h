@@ -16,6 +16,7 @@ class RecordScanner {
  public:
   RecordScanner(const char* path, InputText& in) : path_(path), in_(in) {}
   std::string& message() { return message_; }
+  const char* path() const { return path_; }
 
  protected:
   enum class Tok { ok, eof, bad, too_long };
@@ -134,7 +135,7 @@ class RecordScanner {
     b.release();
     const long long n_edge = Builder::conflict_edges(n, m);
     return fail(0, "cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB", n,
-                n_edge, static_cast<double>(conflict_graph_bytes(n, n_edge)) / (1024.0 * 1024.0));
+                n_edge, static_cast<double>(Builder::graph_bytes(n, n_edge)) / (1024.0 * 1024.0));
   }
 
   const char* path_;

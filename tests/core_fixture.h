@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -13,7 +14,20 @@
 #include "mavu2/search.h"
 #include "support.h"
 
-using CoreProfiles = ::testing::Types<Mavu1Profile, Mavu2Profile>;
+using Sparse16 = SparseConflictGraph<uint16_t>;
+using Sparse32 = SparseConflictGraph<uint32_t>;
+
+// Both programs on the bit matrix, and on the compressed layout in either width.
+using CoreProfiles = ::testing::Types<Mavu1Profile, Mavu2Profile, WithLayout<Mavu1Profile, Sparse16>,
+                                      WithLayout<Mavu2Profile, Sparse32>>;
+struct CoreProfileNames {
+  template <class P>
+  static std::string GetName(int) {
+    const std::string program = std::derived_from<P, Mavu1Profile> ? "Mavu1" : "Mavu2";
+    using G = graph_of_t<P>;
+    return program + (G::kDense ? "Dense" : sizeof(typename G::vertex_type) == 2 ? "Sparse16" : "Sparse32");
+  }
+};
 
 // Input graph on n vertices whose conflict graph has exactly the given pairs.
 inline InputGraph with_conflicts(int n, const std::vector<std::pair<int, int>>& conflicts,
@@ -38,7 +52,7 @@ inline InputGraph no_conflicts(std::vector<double> weights) {
 
 template <class P>
 struct Core {
-  ConflictGraph g;
+  graph_of_t<P> g;
   SearchState<P, ScriptedRng> s;
 
   explicit Core(const InputGraph& in, const SearchParams& params = {}) {

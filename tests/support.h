@@ -52,6 +52,27 @@ inline void build(ConflictGraph& g, const InputGraph& in) {
                                    in.weights.empty() ? nullptr : in.weights.data()));
 }
 
+// The compressed layout is built from the conflicts themselves, listed in
+// a scrambled order and direction, so its builder is exercised too.
+template <class V>
+void build(SparseConflictGraph<V>& g, const InputGraph& in) {
+  std::vector<char> adjacent(static_cast<size_t>(in.n) * static_cast<size_t>(in.n), 0);
+  for (size_t k = 0; k + 1 < in.edges.size(); k += 2)
+    adjacent[static_cast<size_t>(in.edges[k]) * static_cast<size_t>(in.n) + static_cast<size_t>(in.edges[k + 1])] =
+        adjacent[static_cast<size_t>(in.edges[k + 1]) * static_cast<size_t>(in.n) + static_cast<size_t>(in.edges[k])] =
+            1;
+  std::vector<ConflictPair> pairs;
+  for (int i = 0; i < in.n; i++)
+    for (int j = i + 1; j < in.n; j++)
+      if (!adjacent[static_cast<size_t>(i) * static_cast<size_t>(in.n) + static_cast<size_t>(j)])
+        pairs.push_back((i + j) % 2 ? ConflictPair{static_cast<uint32_t>(i), static_cast<uint32_t>(j)}
+                                    : ConflictPair{static_cast<uint32_t>(j), static_cast<uint32_t>(i)});
+  std::shuffle(pairs.begin(), pairs.end(), std::mt19937(static_cast<unsigned>(in.n)));
+  ASSERT_EQ(sparse_from_pairs(g, in.n, pairs.data(), static_cast<long long>(pairs.size()),
+                              in.weights.empty() ? nullptr : in.weights.data()),
+            0);
+}
+
 // G(n, p) with integer weights 1..20, or fractional weights when `fractional`.
 inline InputGraph random_input_graph(int n, double p, unsigned seed, bool fractional) {
   std::mt19937 gen(seed);

@@ -310,13 +310,14 @@ struct Layouts {
   }
 };
 
-// A program's standard output, the @para_file line removed; its status after it.
+// A program's standard output, the @para_file line removed; its status after
+// it.  `program` is a shell word (quoted, with any environment before it).
 std::string run_output(const std::string& program, const std::string& file, const std::string& extra,
                        bool via_pipe = false) {
   const std::string out = testing::TempDir() + "mavu_layouts_" + std::to_string(getpid()) + ".out";
   const std::string args = " -t 1000 -s 7 -i 3000 -l 100" + extra + " >'" + out + "' 2>&1";
-  const std::string cmd = via_pipe ? "cat '" + file + "' | '" + program + "' -f /dev/stdin" + args
-                                   : "'" + program + "' -f '" + file + "'" + args;
+  const std::string cmd = via_pipe ? "cat '" + file + "' | " + program + " -f /dev/stdin" + args
+                                   : program + " -f '" + file + "'" + args;
   const int raw = std::system(cmd.c_str());
   std::ifstream in(out);
   std::string text, line;
@@ -351,34 +352,42 @@ TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
       {"unweighted.mtx", l.matrix_market(), "unweighted.clq", ""},
       {"unweighted.graph", l.metis(0), "unweighted.clq", ""},
   };
-  // The graphs themselves: same weights, same conflict lists.
+  // The graphs themselves: same weights, same conflict lists, in either layout.
   std::map<std::string, std::pair<std::vector<double>, std::vector<std::vector<int>>>> graphs;
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
     std::ofstream(dir + k.name, std::ios::binary) << k.text;
-    ConflictGraph cg;
-    const LoadResult r = load_conflict_graph((dir + k.name).c_str(), cg,
-                                             {k.extra.empty() ? InstanceMode::clique : InstanceMode::independent_set});
-    ASSERT_EQ(r.status, LoadStatus::ok) << r.message;
-    auto& [weights, lists] = graphs[k.name];
-    weights.assign(cg.v_weight.data(), cg.v_weight.data() + cg.n_vertex);
-    for (int v = 0; v < cg.n_vertex; v++) lists.emplace_back(cg.v_adj[v], cg.v_adj[v] + cg.v_edge_count[v]);
-    if (!k.same_as.empty()) {
-      EXPECT_TRUE(graphs[k.name] == graphs[k.same_as]);
+    for (LayoutRequest layout : {LayoutRequest::dense, LayoutRequest::sparse}) {
+      LoadedGraph lg;
+      LoadOptions options{k.extra.empty() ? InstanceMode::clique : InstanceMode::independent_set};
+      options.layout = layout;
+      const LoadResult r = load_graph((dir + k.name).c_str(), lg, options);
+      ASSERT_EQ(r.status, LoadStatus::ok) << r.message;
+      ASSERT_EQ(lg.layout, layout == LayoutRequest::dense ? GraphLayout::dense : GraphLayout::sparse16);
+      std::pair<std::vector<double>, std::vector<std::vector<int>>> graph;
+      auto read = [&](const auto& cg) {
+        graph.first.assign(cg.v_weight.data(), cg.v_weight.data() + cg.n_vertex);
+        for (int v = 0; v < cg.n_vertex; v++) graph.second.emplace_back(cg.v_adj[v], cg.v_adj[v] + cg.v_edge_count[v]);
+      };
+      layout == LayoutRequest::dense ? read(lg.dense) : read(lg.sparse16);
+      if (layout == LayoutRequest::dense) graphs[k.name] = graph;
+      EXPECT_TRUE(graph == graphs[k.same_as.empty() ? k.name : k.same_as]);
     }
   }
-  for (const char* program : {MAVU1_BIN, MAVU2_BIN}) {
-    std::map<std::string, std::string> outputs;
-    for (const auto& k : cases) {
-      SCOPED_TRACE(std::string(program) + " " + k.name);
-      const std::string out = run_output(program, dir + k.name, k.extra, k.via_pipe);
-      outputs[k.name] = out;
-      EXPECT_TRUE(out.ends_with("status 0")) << out;
-      if (k.same_as.empty()) continue;
-      std::string expected = outputs[k.same_as];
-      // The result block names the independent-set mode and nothing else differs.
-      if (!k.extra.empty()) expected.insert(expected.find("#objv="), "@para_complement=1\n");
-      EXPECT_EQ(out, expected);
+  for (const std::string layout : {"", "MAVU_LAYOUT=sparse "}) {
+    for (const char* program : {MAVU1_BIN, MAVU2_BIN}) {
+      std::map<std::string, std::string> outputs;
+      for (const auto& k : cases) {
+        SCOPED_TRACE(layout + program + " " + k.name);
+        const std::string out = run_output(layout + "'" + program + "'", dir + k.name, k.extra, k.via_pipe);
+        outputs[k.name] = out;
+        EXPECT_TRUE(out.ends_with("status 0")) << out;
+        if (k.same_as.empty()) continue;
+        std::string expected = outputs[k.same_as];
+        // The result block names the independent-set mode and nothing else differs.
+        if (!k.extra.empty()) expected.insert(expected.find("#objv="), "@para_complement=1\n");
+        EXPECT_EQ(out, expected);
+      }
     }
   }
   for (const auto& k : cases) std::remove((dir + k.name).c_str());

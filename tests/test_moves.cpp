@@ -54,7 +54,7 @@ TEST(ConflictThresholdMoves, NeighbourCrossesZeroAndTheCount) {
 
 template <class P>
 class Moves : public ::testing::Test {};
-TYPED_TEST_SUITE(Moves, CoreProfiles);
+TYPED_TEST_SUITE(Moves, CoreProfiles, CoreProfileNames);
 
 TYPED_TEST(Moves, DropAppendsToPosAndMovesTheLastMemberIntoTheGap) {
   Core<TypeParam> c(no_conflicts({1, 2, 3, 4, 5, 6}));

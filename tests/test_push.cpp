@@ -6,7 +6,7 @@
 
 template <class P>
 class Push : public ::testing::Test {};
-TYPED_TEST_SUITE(Push, CoreProfiles);
+TYPED_TEST_SUITE(Push, CoreProfiles, CoreProfileNames);
 
 namespace {
 

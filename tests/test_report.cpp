@@ -12,9 +12,12 @@ namespace {
 const ProgramText& kMavu1 = Mavu1Profile::kText;
 const ProgramText& kMavu2 = Mavu2Profile::kText;
 
-TEST(Report, CheckSolution) {
+// The same verdicts on either layout (the compressed one walks conflict lists
+// instead of testing pairs).
+template <class G>
+void expect_check_verdicts() {
   // Vertices 0..3 pairwise adjacent in the input; 4 adjacent to none, so it conflicts with all.
-  ConflictGraph g;
+  G g;
   build(g, InputGraph{5, {0, 1, 0, 2, 0, 3, 1, 2, 1, 3, 2, 3}, {1.5, 2.25, 3.0, 10.0, 7.0}});
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   const double t1 = kMavu1.check_tolerance, t2 = kMavu2.check_tolerance;
@@ -38,17 +41,24 @@ TEST(Report, CheckSolution) {
       {{}, 1e-6, t2, 1},
       {{0, 1}, nan, t2, 0},
       {{0, 1}, inf, t2, 0},
+      {{2, 2}, 6.0, t1, 1},  // a repeated vertex does not conflict with itself
+      {{4, 1, 4}, 16.25, t1, 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(check_solution(g, c.set.data(), static_cast<int>(c.set.size()), c.weight, c.tolerance), c.want)
         << testing::PrintToString(c.set) << " weight " << c.weight << " tolerance " << c.tolerance;
 
   // The weights are summed in list order: 1e16 + 1 rounds back to 1e16.
-  ConflictGraph h;
+  G h;
   build(h, InputGraph{3, {0, 1, 0, 2, 1, 2}, {1e16, 1.0, 1.0}});
   int big_first[] = {0, 1, 2}, big_last[] = {1, 2, 0};
   EXPECT_EQ(check_solution(h, big_first, 3, 1e16, 1e-5), 1);
   EXPECT_EQ(check_solution(h, big_last, 3, 1e16 + 2, 1e-5), 1);
+}
+
+TEST(Report, CheckSolution) {
+  expect_check_verdicts<ConflictGraph>();
+  expect_check_verdicts<SparseConflictGraph<uint16_t>>();
 }
 
 // The ordinary tolerance stands while no sum can round: integer weights up to

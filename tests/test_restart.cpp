@@ -8,7 +8,7 @@
 
 template <class P>
 class Restart : public ::testing::Test {};
-TYPED_TEST_SUITE(Restart, CoreProfiles);
+TYPED_TEST_SUITE(Restart, CoreProfiles, CoreProfileNames);
 
 TYPED_TEST(Restart, ConstructionDrawsOncePerVertexAndRecordsOnlyAStrictlyHeavierSet) {
   Core<TypeParam> c(no_conflicts({1, 2, 3, 4}));
@@ -79,7 +79,7 @@ TYPED_TEST(Restart, DirectedRestartPrefersCandAndIgnoresPos) {
   Core<TypeParam> c(with_conflicts(5, {{0, 2}, {0, 3}, {1, 3}}, {5, 5, 2, 9, 7}), params);
   c.add({0, 1});
   EXPECT_EQ(directed_restart(c.s), 1);
-  const int pushed = std::is_same_v<TypeParam, Mavu2Profile> ? 2 : 3;
+  const int pushed = std::derived_from<TypeParam, Mavu2Profile> ? 2 : 3;
   EXPECT_EQ(c.s.is_in_c[pushed], 1);
   EXPECT_EQ(c.s.is_in_c[4], 0);
   EXPECT_EQ(c.rng().draws(), 0u);

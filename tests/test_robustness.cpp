@@ -214,16 +214,43 @@ TEST(BadInstancePath, PipedInstanceLoadsLikeTheFile) {
 TEST(BadInstancePath, InstanceLargerThanMemoryGetsTheAmountNeeded) {
   if (__asan_init) GTEST_SKIP() << "the sanitizer runtime reserves more address space than the limit allows";
   // 1 GiB of address space holds neither the matrix nor the conflict lists of
-  // 40000 vertices without edges.
+  // 40000 vertices without edges, whatever the layout.
   TempDir dir;
-  for (const std::string n : {"40000", "46341"}) {
-    const std::string f = dir.file("big.clq", "p edge " + n + " 0\n");
-    const Child r = Child("ulimit -v 1048576; " + exec(MAVU1_BIN, "-f " + q(f) + " -t 5")).wait();
-    EXPECT_EQ(r.status, 1) << n;
-    EXPECT_TRUE(r.err.starts_with(f + ": cannot allocate memory for the instance: " + n + " vertices and ")) << r.err;
-    EXPECT_NE(r.err.find(" conflict edges need "), std::string::npos) << r.err;
-    EXPECT_TRUE(r.err.ends_with(" MiB\n") && std::count(r.err.begin(), r.err.end(), '\n') == 1) << r.err;
+  for (const std::string layout : {"", "MAVU_LAYOUT=sparse "}) {
+    for (const std::string n : {"40000", "46341"}) {
+      const std::string f = dir.file("big.clq", "p edge " + n + " 0\n");
+      const Child r = Child("ulimit -v 1048576; " + layout + exec(MAVU1_BIN, "-f " + q(f) + " -t 5")).wait();
+      EXPECT_EQ(r.status, 1) << layout << n;
+      EXPECT_TRUE(r.err.starts_with(f + ": cannot allocate memory for the instance: " + n + " vertices and ")) << r.err;
+      EXPECT_NE(r.err.find(" conflict edges need "), std::string::npos) << r.err;
+      EXPECT_TRUE(r.err.ends_with(" MiB\n") && std::count(r.err.begin(), r.err.end(), '\n') == 1) << r.err;
+    }
   }
+}
+
+// Independent-set instances: vertex numbers are ints, the edge count is read
+// in 64 bits; what memory cannot hold gets the amount needed.
+TEST(BadInstancePath, LargeIndependentSetCounts) {
+  if (__asan_init) GTEST_SKIP() << "the sanitizer runtime reserves more address space than the limit allows";
+  TempDir dir;
+  const std::pair<std::string, std::string> cases[] = {
+      {"p edge 2147483648 0\n", "announces 2147483648 vertices; at most 2147483647 are supported"},
+      {"p edge 2147483647 0\n", "cannot allocate memory for the instance: 2147483647 vertices and 0 conflict edges"},
+      {"p edge 100000 4294967296\n", "cannot allocate memory for the instance: 100000 vertices and 4294967296 conflict"},
+      {"p edge 100000 4999950001\n", "announces 4999950001 edges; a graph of 100000 vertices has between 0 and"},
+  };
+  for (const auto& [text, fragment] : cases) {
+    const std::string f = dir.file("big.clq", text);
+    const Child r = Child("ulimit -v 1048576; " + exec(MAVU2_BIN, "-f " + q(f) + " -t 5 -c 1")).wait();
+    EXPECT_EQ(r.status, 1) << text;
+    EXPECT_TRUE(r.err.starts_with(f + ":") && r.err.find(fragment) != std::string::npos) << r.err;
+  }
+}
+
+TEST(BadInstancePath, UnknownLayoutIsRefusedBeforeLoading) {
+  const Child r = Child("MAVU_LAYOUT=bitmatrix " + exec(MAVU2_BIN, "-f " + q(kC125) + " -t 5")).wait();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "mavu2: MAVU_LAYOUT=bitmatrix names no graph layout (auto, dense or sparse)\n");
 }
 
 }  // namespace

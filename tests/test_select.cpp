@@ -8,7 +8,7 @@
 
 template <class P>
 class Select : public ::testing::Test {};
-TYPED_TEST_SUITE(Select, CoreProfiles);
+TYPED_TEST_SUITE(Select, CoreProfiles, CoreProfileNames);
 
 namespace {
 
@@ -32,7 +32,7 @@ Pick scan(Core<P>& c, const ST_RandAccessList* list, std::deque<int> script = {}
 }  // namespace
 
 TYPED_TEST(Select, LargestGainTiesAndTolerance) {
-  constexpr bool m1 = std::is_same_v<TypeParam, Mavu1Profile>;
+  constexpr bool m1 = std::derived_from<TypeParam, Mavu1Profile>;
   const struct {
     std::vector<double> gains;
     std::deque<int> script;
