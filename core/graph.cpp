@@ -1,5 +1,6 @@
 #include "core/graph.h"
 
+#include <cmath>
 #include <cstring>
 
 bool graph_begin(ConflictGraph& g, int n) {
@@ -94,4 +95,15 @@ bool graph_finish(ConflictGraph& g, long long input_edges) {
     }
   }
   return true;
+}
+
+int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance) {
+  double sum = 0.0;
+  for (int i = 0; i < count; i++) {
+    for (int j = i + 1; j < count; j++)
+      if (g.conflict(vertices[i], vertices[j])) return 0;
+    sum += g.v_weight[static_cast<size_t>(vertices[i])];
+  }
+  // A difference that is not a number fails too.
+  return std::fabs(sum - weight) < tolerance ? 1 : 0;
 }

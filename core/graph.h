@@ -94,3 +94,8 @@ inline bool graph_clear_pair(ConflictGraph& g, int a, int b) {
 }
 
 bool graph_finish(ConflictGraph& g, long long input_edges);
+
+// The check of a reported set: 1 when the listed vertices are pairwise
+// conflict-free and their weights, summed in list order, lie strictly within
+// `tolerance` of `weight`; else 0.
+int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance);

@@ -1,15 +1,19 @@
 // The run driver shared by both programs: parse, echo, load, search, verify,
 // print.  `Program` supplies the output words (Program::kText), the loader
-// under the program's own name, and solve() with its search state type.
+// under the program's own name, and the library's search variant (kVariant).
 #pragma once
 
 #include <cstdio>
-#include <memory>
 
 #include "frontend/interrupt.h"
 #include "frontend/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
+#include "mavu/engine.h"
+
+inline void print_progress(void* format, int iter, int best_size, double best_weight) {
+  std::printf(static_cast<const char*>(format), iter, best_size, best_weight);
+}
 
 template <class Program>
 int run_program(int argc, char** argv) {
@@ -32,11 +36,17 @@ int run_program(int argc, char** argv) {
   }
 
   interrupt_stops_search();
-  auto state = std::make_unique<typename Program::State>();
-  Program::solve(*state, graph, params);
+  // Process CPU time from process start, the signal handlers' stop flag and
+  // the progress lines on standard output: the defaults of the environment
+  // are the programs'.
+  SearchEnv env;
+  env.stop = &interrupt_stop_flag();
+  env.progress = print_progress;
+  env.progress_ctx = const_cast<char*>(text.progress_format);
+  mavu::engine::BestSet found = mavu::engine::run(Program::kVariant, graph, params, env);
 
-  BestRecord best{state->best_vertex.data(), state->best_size, state->best_weight,
-                  state->best_iter,          state->best_end_time, state->start_time};
+  BestRecord best{found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
+                  found.iteration,       found.end_ticks,                          found.start_ticks};
   // The check sees the set in the order the search recorded it.
   if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
     std::printf("check ERROR \n");

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -91,7 +92,8 @@ class Reader {
 
 class Loader {
  public:
-  Loader(const char* path, ConflictGraph& g, Reader& in) : path_(path), g_(g), in_(in) {}
+  Loader(const char* path, ConflictGraph& g, Reader& in, std::string* message)
+      : path_(path), g_(g), in_(in), message_(message) {}
   LoadStatus run();
 
  private:
@@ -109,18 +111,42 @@ class Loader {
   const char* path_;
   ConflictGraph& g_;
   Reader& in_;
+  std::string* message_;  // receives the diagnostic; null: standard error
   long problem_line_no_ = 0;
 };
 
-LoadStatus Loader::fail(long line, const char* fmt, ...) {
-  std::fprintf(stderr, "%s:", path_);
-  if (line > 0) std::fprintf(stderr, "%ld:", line);
-  std::fputc(' ', stderr);
+std::string vformat(const char* fmt, va_list ap) {
+  va_list again;
+  va_copy(again, ap);
+  const int len = std::vsnprintf(nullptr, 0, fmt, again);
+  va_end(again);
+  std::string text(len > 0 ? static_cast<size_t>(len) : 0, '\0');
+  std::vsnprintf(text.data(), text.size() + 1, fmt, ap);
+  return text;
+}
+
+// Writes one diagnostic line to standard error, or keeps it in *message.
+void diagnose(std::string* message, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void diagnose(std::string* message, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  std::vfprintf(stderr, fmt, ap);
+  std::string text = vformat(fmt, ap);
   va_end(ap);
-  std::fputc('\n', stderr);
+  if (message)
+    *message = std::move(text);
+  else
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+LoadStatus Loader::fail(long line, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  const std::string what = vformat(fmt, ap);
+  va_end(ap);
+  if (line > 0)
+    diagnose(message_, "%s:%ld: %s", path_, line, what.c_str());
+  else
+    diagnose(message_, "%s: %s", path_, what.c_str());
   return LoadStatus::invalid;
 }
 
@@ -376,16 +402,16 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
   return graph_finish(g, m);
 }
 
-LoadStatus load_conflict_graph(const char* path, ConflictGraph& g) {
+LoadStatus load_conflict_graph(const char* path, ConflictGraph& g, std::string* message) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    std::fprintf(stderr, "Can not open file %s\n", path);
+    diagnose(message, "Can not open file %s", path);
     return LoadStatus::cannot_open;
   }
   Reader in(fd);
   if (!in.init()) {
-    std::fprintf(stderr, "%s: cannot allocate the read buffer\n", path);
+    diagnose(message, "%s: cannot allocate the read buffer", path);
     return LoadStatus::invalid;
   }
-  return Loader(path, g, in).run();
+  return Loader(path, g, in, message).run();
 }

@@ -2,16 +2,19 @@
 // optional vertex-weight records) into the conflict graph.
 #pragma once
 
+#include <string>
+
 #include "core/graph.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
-  cannot_open,  // "Can not open file <path>" was written to standard error
-  invalid,      // a one-line diagnostic naming the file was written to standard error
+  cannot_open,  // diagnostic "Can not open file <path>"
+  invalid,      // a one-line diagnostic naming the file
 };
 
-// Loads `path` into `g`.  Diagnostics go to standard error.
-LoadStatus load_conflict_graph(const char* path, ConflictGraph& g);
+// Loads `path` into `g`.  The diagnostic line goes to standard error, or
+// into *message (without its line end) when `message` is given.
+LoadStatus load_conflict_graph(const char* path, ConflictGraph& g, std::string* message = nullptr);
 
 // Builds the conflict graph of an input graph given in memory: n vertices,
 // `m` input edges as 0-based pairs (edges[2k], edges[2k+1]), distinct and

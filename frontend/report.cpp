@@ -1,20 +1,8 @@
 #include "frontend/report.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include "core/ral.h"
-
-int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance) {
-  double sum = 0.0;
-  for (int i = 0; i < count; i++) {
-    for (int j = i + 1; j < count; j++)
-      if (g.conflict(vertices[i], vertices[j])) return 0;
-    sum += g.v_weight[static_cast<size_t>(vertices[i])];
-  }
-  // A difference that is not a number fails too.
-  return std::fabs(sum - weight) < tolerance ? 1 : 0;
-}
 
 float ticks_to_seconds(long ticks) { return static_cast<float>(ticks) / 1000000.0f; }
 

@@ -11,13 +11,10 @@ struct ProgramText {
   const char* name;          // first word of the usage line
   const char* solver_line;   // "@solver=..." line of the result block
   const char* objv_format;   // "#objv=..." line with the program's precision
+  const char* progress_format;  // line every 100000 iterations: iteration, best size, best weight
   bool heading_with_size;    // "Final result(size %d):" rather than "Final solution:"
   double check_tolerance;    // tolerance of the final weight check
 };
-
-// 1 when the listed vertices are pairwise conflict-free and their weights, summed
-// in list order, lie strictly within `tolerance` of `weight`; else 0.
-int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance);
 
 // Tick difference -> seconds, rounded to single precision as the result block shows it.
 float ticks_to_seconds(long ticks);

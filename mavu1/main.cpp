@@ -1,14 +1,13 @@
 // mavu1: maximum weight clique by tabu search with an adaptive gain threshold.
 #include "frontend/driver.h"
-#include "mavu1/search.h"
+#include "mavu1/profile.h"
 
 namespace {
 
 struct Mavu1 : Mavu1Profile {
-  using State = Mavu1State<CRand>;
+  static constexpr mavu::engine::Variant kVariant = mavu::engine::Variant::mavu1;
   static LoadStatus load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
   static LoadStatus load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
-  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
 };
 
 }  // namespace

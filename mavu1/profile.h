@@ -11,6 +11,7 @@ struct Mavu1Profile : GainThresholdPartition {
       "mavu1",
       "@solver=mwcp",
       "#objv=%f\n",
+      "ITER %d, best size %d  best weight %f\n",
       true,
       1e-8,
   };

@@ -1,17 +1,16 @@
 // mavu2: maximum weight clique by tabu search with a conflict-count partition
 // and a sampled last list, for large real-life instances.
 #include "frontend/driver.h"
-#include "mavu2/search.h"
+#include "mavu2/profile.h"
 
 namespace {
 
 struct Mavu2 : Mavu2Profile {
-  using State = Mavu2State<CRand>;
+  static constexpr mavu::engine::Variant kVariant = mavu::engine::Variant::mavu2;
   static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
   static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
     return load_conflict_graph(path, g);
   }
-  static int solve(State& s, const ConflictGraph& g, const SearchParams& p) { return ::solve(s, g, p); }
 };
 
 }  // namespace
