@@ -7,7 +7,9 @@ build=$1 instance=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-cmake -S "$here" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# A sanitized library needs a sanitized consumer (CONSUMER_CXX_FLAGS).
+cmake -S "$here" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS="${CONSUMER_CXX_FLAGS:-}" >/dev/null
 cmake --build "$work/build" >/dev/null
 LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/build/consumer" "$instance" >"$work/got"
 "$work/prefix/bin/mavu1" -f "$instance" -t 1000 -s 5 -i 20000 | sed -n '/^Final/{n;p}; /^#objv/p' >"$work/want"
