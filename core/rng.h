@@ -1,11 +1,79 @@
-// The one source of randomness: the C library's generator, seeded once.
+// The one source of randomness: the C library's rand() sequence, seeded once.
 // Users compare runs draw for draw, so every draw of the search goes through
 // the generator object of the search state; tests substitute a scripted one.
+//
+// Two generators give that sequence:
+//  - FeedbackRand carries the sequence of the GNU C library's rand() in the
+//    object itself: no lock per draw, and searches in one process do not
+//    share a stream.
+//  - CRand calls srand()/rand(), for C libraries whose sequence differs.
+// with_generator_for_seed() checks at start-up which one applies.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 
 struct CRand {
   void seed(unsigned s) { std::srand(s); }
   int operator()() { return std::rand(); }
 };
+
+// Additive lagged feedback generator r[i] = r[i-3] + r[i-31] (mod 2^32),
+// output r[i] >> 1.  The 31 initial words come from the seed by the
+// multiplicative congruential step 16807 * x mod (2^31 - 1) in signed 32-bit
+// arithmetic (Schrage's method), and the first 310 outputs are discarded.
+// The last 32 words sit in a ring indexed by the low five bits of a running
+// counter, so a draw is two loads, an add and a store without a branch.
+class FeedbackRand {
+ public:
+  void seed(unsigned s) {
+    int32_t init[34];
+    init[0] = static_cast<int32_t>(s == 0 ? 1u : s);
+    for (int i = 1; i < 31; i++) {
+      const int64_t word = init[i - 1];
+      const int64_t hi = word / 127773, lo = word % 127773;
+      int64_t next = 16807 * lo - 2836 * hi;
+      if (next < 0) next += 2147483647;
+      init[i] = static_cast<int32_t>(next);
+    }
+    // The recurrence starts at r[34]; r[31..33] repeat r[0..2].
+    for (int i = 31; i < 34; i++) init[i] = init[i - 31];
+    for (int i = 2; i < 34; i++) ring_[i & 31] = static_cast<uint32_t>(init[i]);
+    next_ = 34;
+    for (int i = 0; i < 310; i++) (*this)();
+  }
+
+  int operator()() {
+    const uint32_t value = ring_[(next_ - 3) & 31] + ring_[(next_ - 31) & 31];
+    ring_[next_ & 31] = value;
+    next_++;  // wraps at 2^32, a multiple of the ring size
+    return static_cast<int>(value >> 1);
+  }
+
+ private:
+  uint32_t ring_[32] = {};
+  uint32_t next_ = 34;  // index of the next word of the sequence
+};
+
+// True when FeedbackRand seeded with `seed` gives the same first draws as the
+// C library's srand(seed)/rand().  The C library is seeded again afterwards,
+// so a caller that goes on with rand() sees the stream from its start.
+inline bool feedback_rand_matches_c_library(unsigned seed) {
+  constexpr int kDraws = 64;
+  FeedbackRand own;
+  own.seed(seed);
+  std::srand(seed);
+  bool same = true;
+  for (int i = 0; i < kDraws; i++) same &= own() == std::rand();
+  std::srand(seed);
+  return same;
+}
+
+// Calls f with the generator type that reproduces rand() for this seed as a
+// value (f(FeedbackRand{}) or f(CRand{})).  The choice is made once, so the
+// search it starts is compiled for one generator and draws without a branch.
+template <class F>
+decltype(auto) with_generator_for_seed(unsigned seed, F&& f) {
+  if (feedback_rand_matches_c_library(seed)) return f(FeedbackRand{});
+  return f(CRand{});
+}

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "core/cpu_clock.h"
-#include "core/graph.h"
+#include "graph/dense.h"
 #include "core/params.h"
 #include "core/ral.h"
 #include "core/rng.h"

@@ -5,46 +5,21 @@
 
 #include <cstdio>
 
+#include "core/rng.h"
 #include "frontend/interrupt.h"
-#include "frontend/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
 #include "mavu/engine.h"
+#include "readers/loader.h"
 
 inline void print_progress(void* format, int iter, int best_size, double best_weight) {
   std::printf(static_cast<const char*>(format), iter, best_size, best_weight);
 }
 
+// The end of a run: verify the best set, print it and the report line.
 template <class Program>
-int run_program(int argc, char** argv) {
+int verify_and_report(mavu::engine::BestSet& found, const ConflictGraph& graph, const RunParams& params) {
   const ProgramText& text = Program::kText;
-  install_interrupt_handlers(text.name);
-  static RunParams params;
-  read_parameters(argc, argv, params, text.name);
-  // The echo leaves before the instance is read: an output that cannot be
-  // written ends the run before any search time is spent on it.
-  if (!flush_output(text.name)) return kOutputFailedStatus;
-
-  static ConflictGraph graph;
-  switch (Program::load(params.para_file, graph)) {
-    case LoadStatus::ok: break;
-    case LoadStatus::cannot_open:
-      std::printf("File %s not found \n", params.para_file);
-      flush_output(text.name);
-      return -1;
-    case LoadStatus::invalid: return 1;
-  }
-
-  interrupt_stops_search();
-  // Process CPU time from process start, the signal handlers' stop flag and
-  // the progress lines on standard output: the defaults of the environment
-  // are the programs'.
-  SearchEnv env;
-  env.stop = &interrupt_stop_flag();
-  env.progress = print_progress;
-  env.progress_ctx = const_cast<char*>(text.progress_format);
-  mavu::engine::BestSet found = mavu::engine::run(Program::kVariant, graph, params, env);
-
   BestRecord best{found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
                   found.iteration,       found.end_ticks,                          found.start_ticks};
   // The check sees the set in the order the search recorded it.
@@ -60,4 +35,41 @@ int run_program(int argc, char** argv) {
   if (sig != 0) report_interrupted(text.name, sig, written);
   if (!written) return kOutputFailedStatus;
   return sig != 0 ? 128 + sig : 0;
+}
+
+template <class Program>
+int run_program(int argc, char** argv) {
+  const ProgramText& text = Program::kText;
+  install_interrupt_handlers(text.name);
+  static RunParams params;
+  read_parameters(argc, argv, params, text.name);
+  // The echo leaves before the instance is read: an output that cannot be
+  // written ends the run before any search time is spent on it.
+  if (!flush_output(text.name)) return kOutputFailedStatus;
+
+  static ConflictGraph graph;
+  const LoadResult loaded = Program::load(params.para_file, graph);
+  if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
+  switch (loaded.status) {
+    case LoadStatus::ok: break;
+    case LoadStatus::cannot_open:
+      std::printf("File %s not found \n", params.para_file);
+      flush_output(text.name);
+      return -1;
+    case LoadStatus::invalid: return 1;
+  }
+
+  interrupt_stops_search();
+  // Process CPU time from process start, the signal handlers' stop flag and
+  // the progress lines on standard output; the generator that reproduces the
+  // C library's sequence for this seed.
+  SearchEnv env;
+  env.stop = &interrupt_stop_flag();
+  env.progress = print_progress;
+  env.progress_ctx = const_cast<char*>(text.progress_format);
+  const mavu::engine::Generator generator = feedback_rand_matches_c_library(static_cast<unsigned>(params.para_seed))
+                                                ? mavu::engine::Generator::own
+                                                : mavu::engine::Generator::c_library;
+  mavu::engine::BestSet found = mavu::engine::run(Program::kVariant, generator, graph, params, env);
+  return verify_and_report<Program>(found, graph, params);
 }

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "core/graph.h"
+#include "graph/dense.h"
 #include "frontend/params.h"
 
 // The words and precisions in which the two programs' outputs differ.

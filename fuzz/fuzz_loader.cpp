@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
 
   ConflictGraph g;
-  const LoadStatus st = load_conflict_graph(path, g);
+  const LoadStatus st = load_conflict_graph(path, g).status;
   if (st == LoadStatus::cannot_open) violated("an existing file was not opened", 0, 0);
   if (st == LoadStatus::ok) {
     if (!announced) violated("loaded without a readable problem line", 0, 0);

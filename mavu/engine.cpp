@@ -26,9 +26,14 @@ BestSet run_state(const ConflictGraph& g, const SearchParams& params, const Sear
 
 }  // namespace
 
-BestSet run(Variant variant, const ConflictGraph& g, const SearchParams& params, const SearchEnv& env) {
-  if (variant == Variant::mavu1) return run_state<Mavu1State<CRand>>(g, params, env);
-  return run_state<Mavu2State<CRand>>(g, params, env);
+BestSet run(Variant variant, Generator generator, const ConflictGraph& g, const SearchParams& params,
+            const SearchEnv& env) {
+  // The search is compiled once per variant and generator; the choice is made
+  // here, outside the loops.
+  const bool own = generator == Generator::own;
+  if (variant == Variant::mavu1)
+    return own ? run_state<Mavu1State<FeedbackRand>>(g, params, env) : run_state<Mavu1State<CRand>>(g, params, env);
+  return own ? run_state<Mavu2State<FeedbackRand>>(g, params, env) : run_state<Mavu2State<CRand>>(g, params, env);
 }
 
 double check_tolerance(Variant variant) {

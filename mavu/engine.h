@@ -5,13 +5,18 @@
 
 #include <vector>
 
-#include "core/graph.h"
 #include "core/params.h"
 #include "core/state.h"
+#include "graph/dense.h"
 
 namespace mavu::engine {
 
 enum class Variant { mavu1, mavu2 };
+
+// The generator of the draws: the state's own copy of the GNU C library's
+// rand() sequence (searches in several threads stay independent), or rand()
+// itself, for a C library whose sequence differs.
+enum class Generator { own, c_library };
 
 struct BestSet {
   std::vector<int> vertices;  // in the order the search recorded them
@@ -22,7 +27,8 @@ struct BestSet {
 };
 
 // Runs the search of `variant` on the conflict graph g.
-BestSet run(Variant variant, const ConflictGraph& g, const SearchParams& params, const SearchEnv& env);
+BestSet run(Variant variant, Generator generator, const ConflictGraph& g, const SearchParams& params,
+            const SearchEnv& env);
 
 // The tolerance of the final check of the variant's best set.
 double check_tolerance(Variant variant);

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "frontend/loader.h"
 #include "mavu/engine.h"
+#include "readers/loader.h"
 
 namespace mavu {
 
@@ -89,13 +89,13 @@ Graph::Graph() : status_(Status::invalid_input), message_("no graph") {}
 
 Graph Graph::from_file(const std::string& path) {
   auto data = std::make_shared<detail::GraphData>();
-  std::string message;
-  switch (load_conflict_graph(path.c_str(), data->clique, &message)) {
+  LoadResult loaded = load_conflict_graph(path.c_str(), data->clique);
+  switch (loaded.status) {
     case LoadStatus::ok: break;
-    case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(message));
+    case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(loaded.message));
     case LoadStatus::invalid: {
-      const bool memory = message.find("cannot allocate") != std::string::npos;
-      return failed_graph(memory ? Status::out_of_memory : Status::invalid_input, std::move(message));
+      const bool memory = loaded.message.find("cannot allocate") != std::string::npos;
+      return failed_graph(memory ? Status::out_of_memory : Status::invalid_input, std::move(loaded.message));
     }
   }
   return built_graph(std::move(data));
@@ -164,7 +164,10 @@ Result solve(const Graph& graph, const Options& o) {
   const ConflictGraph* g = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
   if (!g) return failure(Status::out_of_memory, "cannot allocate memory for the independent-set graph");
   const engine::Variant variant = variant_of(o.program);
-  engine::BestSet best = engine::run(variant, *g, p, env);
+  // The library never touches the C library's generator: its draws come from
+  // the state's own copy of the GNU C library's sequence (the programs' runs
+  // wherever the C library is GNU's).
+  engine::BestSet best = engine::run(variant, engine::Generator::own, *g, p, env);
   if (!check_solution(*g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
                       engine::check_tolerance(variant)))
     return failure(Status::check_failed, "check ERROR");

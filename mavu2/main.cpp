@@ -7,8 +7,8 @@ namespace {
 
 struct Mavu2 : Mavu2Profile {
   static constexpr mavu::engine::Variant kVariant = mavu::engine::Variant::mavu2;
-  static LoadStatus load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
-  static LoadStatus load_real_life_instance(const char* path, ConflictGraph& g) {
+  static LoadResult load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
+  static LoadResult load_real_life_instance(const char* path, ConflictGraph& g) {
     return load_conflict_graph(path, g);
   }
 };

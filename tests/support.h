@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/audit.h"
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 // Generator substitute: scripted values first, then a fixed sequence.  Every
 // value returned is recorded, so tests check the number and order of draws.
@@ -102,7 +102,7 @@ inline std::vector<std::string> verified_report(const std::string& out, const st
                 "|@para_depth=4000|@para_direct_prob=70");
   EXPECT_TRUE(l[8].starts_with("#objv=") && l[9].starts_with("#bestiter=") && l[10].starts_with("#besttime="));
   ConflictGraph g;
-  EXPECT_EQ(load_conflict_graph(instance.c_str(), g), LoadStatus::ok);
+  EXPECT_EQ(load_conflict_graph(instance.c_str(), g).status, LoadStatus::ok);
   double weight = 0;
   for (size_t i = 0; i < set.size(); i++) {
     EXPECT_TRUE(set[i] >= 0 && set[i] < g.n_vertex && (i == 0 || set[i - 1] < set[i])) << l[1];

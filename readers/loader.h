@@ -4,17 +4,23 @@
 
 #include <string>
 
-#include "core/graph.h"
+#include "graph/dense.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
-  cannot_open,  // diagnostic "Can not open file <path>"
-  invalid,      // a one-line diagnostic naming the file
+  cannot_open,  // the message is "Can not open file <path>"
+  invalid,      // the message is one line naming the file and the fault
 };
 
-// Loads `path` into `g`.  The diagnostic line goes to standard error, or
-// into *message (without its line end) when `message` is given.
-LoadStatus load_conflict_graph(const char* path, ConflictGraph& g, std::string* message = nullptr);
+// The outcome of a load.  The loader prints nothing: the caller decides where
+// the message goes (the programs write it to standard error, with a newline).
+struct LoadResult {
+  LoadStatus status = LoadStatus::ok;
+  std::string message;  // empty when the load succeeded; never ends with a newline
+};
+
+// Loads `path` into `g`.
+LoadResult load_conflict_graph(const char* path, ConflictGraph& g);
 
 // Builds the conflict graph of an input graph given in memory: n vertices,
 // `m` input edges as 0-based pairs (edges[2k], edges[2k+1]), distinct and

@@ -1,4 +1,4 @@
-#include "core/graph.h"
+#include "graph/dense.h"
 
 #include <cmath>
 #include <cstring>

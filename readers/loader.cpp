@@ -1,4 +1,4 @@
-#include "frontend/loader.h"
+#include "readers/loader.h"
 
 #include <cerrno>
 #include <cmath>
@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -92,9 +91,9 @@ class Reader {
 
 class Loader {
  public:
-  Loader(const char* path, ConflictGraph& g, Reader& in, std::string* message)
-      : path_(path), g_(g), in_(in), message_(message) {}
+  Loader(const char* path, ConflictGraph& g, Reader& in) : path_(path), g_(g), in_(in) {}
   LoadStatus run();
+  std::string& message() { return message_; }
 
  private:
   LoadStatus fail(long line, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
@@ -111,42 +110,21 @@ class Loader {
   const char* path_;
   ConflictGraph& g_;
   Reader& in_;
-  std::string* message_;  // receives the diagnostic; null: standard error
   long problem_line_no_ = 0;
+  std::string message_;
 };
 
-std::string vformat(const char* fmt, va_list ap) {
-  va_list again;
-  va_copy(again, ap);
-  const int len = std::vsnprintf(nullptr, 0, fmt, again);
-  va_end(again);
-  std::string text(len > 0 ? static_cast<size_t>(len) : 0, '\0');
-  std::vsnprintf(text.data(), text.size() + 1, fmt, ap);
-  return text;
-}
-
-// Writes one diagnostic line to standard error, or keeps it in *message.
-void diagnose(std::string* message, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void diagnose(std::string* message, const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  std::string text = vformat(fmt, ap);
-  va_end(ap);
-  if (message)
-    *message = std::move(text);
-  else
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
-
 LoadStatus Loader::fail(long line, const char* fmt, ...) {
+  message_ = path_;
+  message_ += ':';
+  if (line > 0) message_ += std::to_string(line) + ':';
+  message_ += ' ';
+  char text[512];
   va_list ap;
   va_start(ap, fmt);
-  const std::string what = vformat(fmt, ap);
+  std::vsnprintf(text, sizeof text, fmt, ap);
   va_end(ap);
-  if (line > 0)
-    diagnose(message_, "%s:%ld: %s", path_, line, what.c_str());
-  else
-    diagnose(message_, "%s: %s", path_, what.c_str());
+  message_ += text;
   return LoadStatus::invalid;
 }
 
@@ -402,16 +380,12 @@ bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m
   return graph_finish(g, m);
 }
 
-LoadStatus load_conflict_graph(const char* path, ConflictGraph& g, std::string* message) {
+LoadResult load_conflict_graph(const char* path, ConflictGraph& g) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    diagnose(message, "Can not open file %s", path);
-    return LoadStatus::cannot_open;
-  }
+  if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
   Reader in(fd);
-  if (!in.init()) {
-    diagnose(message, "%s: cannot allocate the read buffer", path);
-    return LoadStatus::invalid;
-  }
-  return Loader(path, g, in, message).run();
+  if (!in.init()) return {LoadStatus::invalid, std::string(path) + ": cannot allocate the read buffer"};
+  Loader loader(path, g, in);
+  const LoadStatus st = loader.run();
+  return {st, std::move(loader.message())};
 }
