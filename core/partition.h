@@ -95,7 +95,7 @@ struct ConflictThresholdPartition {
       if (old > 0 && nw <= 0) {
         ral_delete(pos_, a);
         ral_add(c > thresh_ ? rest_ : cand_, a);
-      } else if (old <= 0 && c == thresh_ + 1) {
+      } else if (c == thresh_ + 1 && old <= 0) {  // the rarely true test first
         ral_delete(cand_, a);
         ral_add(rest_, a);
         pre_adj_[a] = v;
@@ -105,7 +105,7 @@ struct ConflictThresholdPartition {
       if (old <= 0 && nw > 0) {
         ral_add(pos_, a);
         ral_delete(c < thresh_ ? cand_ : rest_, a);
-      } else if (old <= 0 && nw <= 0 && c == thresh_) {
+      } else if (c == thresh_ && old <= 0 && nw <= 0) {  // the rarely true test first
         ral_delete(rest_, a);
         ral_add(cand_, a);
       }

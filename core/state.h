@@ -70,7 +70,6 @@ struct SearchState {
   // Instance and parameters, read only.
   const ConflictGraph* g = nullptr;
   SearchParams params;
-  SearchEnv env;
   int n_vertex = 0;
 
   // The current set C.
@@ -104,6 +103,10 @@ struct SearchState {
   std::vector<int> best_vertex;
 
   R rng;
+
+  // Clock, stop flag and progress of this search.  Kept after the fields
+  // the moves read, whose offsets it would otherwise change.
+  SearchEnv env;
 
   SearchState() = default;
   SearchState(const SearchState&) = delete;

@@ -70,6 +70,6 @@ int run_program(int argc, char** argv) {
   const mavu::engine::Generator generator = feedback_rand_matches_c_library(static_cast<unsigned>(params.para_seed))
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
-  mavu::engine::BestSet found = mavu::engine::run(Program::kVariant, generator, graph, params, env);
+  mavu::engine::BestSet found = mavu::engine::run<Program::kVariant>(generator, graph, params, env);
   return verify_and_report<Program>(found, graph, params);
 }

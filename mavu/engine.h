@@ -26,9 +26,11 @@ struct BestSet {
   long start_ticks = 0;  // CPU-clock ticks at the start of the measure
 };
 
-// Runs the search of `variant` on the conflict graph g.
-BestSet run(Variant variant, Generator generator, const ConflictGraph& g, const SearchParams& params,
-            const SearchEnv& env);
+// Runs the search of variant V on the conflict graph g.  Each variant is
+// compiled in a file of its own, so a program links only its own search (and
+// the compiler optimises it as it did when it was the only one).
+template <Variant V>
+BestSet run(Generator generator, const ConflictGraph& g, const SearchParams& params, const SearchEnv& env);
 
 // The tolerance of the final check of the variant's best set.
 double check_tolerance(Variant variant);

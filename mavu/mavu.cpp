@@ -167,7 +167,9 @@ Result solve(const Graph& graph, const Options& o) {
   // The library never touches the C library's generator: its draws come from
   // the state's own copy of the GNU C library's sequence (the programs' runs
   // wherever the C library is GNU's).
-  engine::BestSet best = engine::run(variant, engine::Generator::own, *g, p, env);
+  engine::BestSet best = variant == engine::Variant::mavu1
+                             ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *g, p, env)
+                             : engine::run<engine::Variant::mavu2>(engine::Generator::own, *g, p, env);
   if (!check_solution(*g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
                       engine::check_tolerance(variant)))
     return failure(Status::check_failed, "check ERROR");
