@@ -23,7 +23,9 @@ int verify_and_report(mavu::engine::BestSet& found, const ConflictGraph& graph, 
   BestRecord best{found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
                   found.iteration,       found.end_ticks,                          found.start_ticks};
   // The check sees the set in the order the search recorded it.
-  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, text.check_tolerance)) {
+  const double tolerance =
+      check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
+  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, tolerance)) {
     std::printf("check ERROR \n");
     flush_output(text.name);
     return 1;
@@ -48,7 +50,9 @@ int run_program(int argc, char** argv) {
   if (!flush_output(text.name)) return kOutputFailedStatus;
 
   static ConflictGraph graph;
-  const LoadResult loaded = Program::load(params.para_file, graph);
+  LoadOptions load_options;
+  if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
+  const LoadResult loaded = Program::load(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
   switch (loaded.status) {
     case LoadStatus::ok: break;

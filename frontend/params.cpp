@@ -26,6 +26,7 @@ ParseOutcome parse_parameters(int argc, char** argv, RunParams& p) {
         has_time = true;
         break;
       case 'i': p.para_max_iter = std::atoi(val); break;
+      case 'c': p.para_complement = std::atoi(val); break;
       default: break;  // unknown letters are ignored with their value
     }
   }

@@ -8,6 +8,7 @@
 // The search parameters plus the instance path.
 struct RunParams : SearchParams {
   char para_file[1024] = "";  // -f: instance path (at most 1000 characters kept)
+  int para_complement = 0;    // -c: nonzero: the file's edges are conflicts (independent-set mode)
 };
 
 // Every option's letter, help and default in one table; the usage line and
@@ -17,15 +18,18 @@ struct OptionInfo {
   char letter;
   const char* help;
   const char* default_text;
+  bool in_usage_line = true;  // the usage line predates the later options and stays as it is
 };
 inline constexpr OptionInfo kOptions[] = {
-    {'f', "instance file in DIMACS clique format (mandatory)", "none"},
+    {'f', "instance file: DIMACS, Matrix Market or METIS, plain or gzip-compressed (mandatory)", "none"},
     {'t', "limit of process CPU time in seconds, loading included (mandatory)", "none"},
     {'s', "seed of the C library's random generator", "533875888"},
-    {'o', "target weight: stop as soon as a new best set reaches it", "999999999"},
+    {'o', "target weight: stop as soon as a new best set reaches it", "none"},
     {'l', "tabu depth: restart after more than this many iterations without a new best", "4000"},
     {'p', "percent of restarts that are directed (the rest restart from scratch)", "70"},
     {'i', "iteration limit", "100000000"},
+    {'c', "1: search a maximum weight independent set of the file's graph (its edges are the conflicts)", "0",
+     false},
 };
 
 enum class ParseOutcome {

@@ -75,15 +75,18 @@ inline unsigned long long conflict_graph_bytes(long long n, long long n_edge) {
          2ull * static_cast<unsigned long long>(n_edge) * sizeof(adj_vertex);
 }
 
-// Building a conflict graph: graph_begin() allocates the matrix with every
-// pair conflicting and the default weights; graph_clear_pair() records one
-// input edge; graph_finish() completes the matrix and builds the conflict
-// lists.  Both allocating steps return false when memory is short.
-bool graph_begin(ConflictGraph& g, int n);
+// Building a conflict graph: graph_begin() allocates the matrix, with every
+// pair conflicting (the file's edges are the pairs that do not conflict) or
+// with none (the file's edges are the conflicts), and the default weights;
+// graph_clear_pair() or graph_set_pair() records one file edge;
+// graph_finish() completes the matrix and builds the conflict lists.  Both
+// allocating steps return false when memory is short.
+bool graph_begin(ConflictGraph& g, int n, bool every_pair_conflicts);
 
-// Records the input edge {a, b} (0-based, a != b, both in range).  Returns
-// false when the edge was recorded before (in either direction).  Only the
-// upper triangle is written here; graph_finish() mirrors it.
+// Records the file edge {a, b} (0-based, a != b, both in range) as a pair
+// that does not conflict.  Returns false when the edge was recorded before
+// (in either direction).  Only the upper triangle is written here;
+// graph_finish() mirrors it.
 inline bool graph_clear_pair(ConflictGraph& g, int a, int b) {
   const unsigned lo = static_cast<unsigned>(a < b ? a : b), hi = static_cast<unsigned>(a < b ? b : a);
   uint64_t& word = g.matrix_adj[lo * g.row_words + (hi >> 6)];
@@ -93,9 +96,16 @@ inline bool graph_clear_pair(ConflictGraph& g, int a, int b) {
   return true;
 }
 
-bool graph_finish(ConflictGraph& g, long long input_edges);
+// The same for a file edge that is a conflict.
+inline bool graph_set_pair(ConflictGraph& g, int a, int b) {
+  const unsigned lo = static_cast<unsigned>(a < b ? a : b), hi = static_cast<unsigned>(a < b ? b : a);
+  uint64_t& word = g.matrix_adj[lo * g.row_words + (hi >> 6)];
+  const uint64_t bit = uint64_t{1} << (hi & 63);
+  if (word & bit) return false;
+  word |= bit;
+  return true;
+}
 
-// The check of a reported set: 1 when the listed vertices are pairwise
-// conflict-free and their weights, summed in list order, lie strictly within
-// `tolerance` of `weight`; else 0.
-int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance);
+// Completes the graph; `conflict_edges` is the number of conflicting pairs
+// recorded in the upper triangle, which the degrees must add up to.
+bool graph_finish(ConflictGraph& g, long long conflict_edges);

@@ -5,7 +5,7 @@
 
 namespace mavu::engine {
 
-double check_tolerance(Variant variant) {
+double base_tolerance(Variant variant) {
   return variant == Variant::mavu1 ? Mavu1Profile::kText.check_tolerance : Mavu2Profile::kText.check_tolerance;
 }
 

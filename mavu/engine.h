@@ -32,7 +32,7 @@ struct BestSet {
 template <Variant V>
 BestSet run(Generator generator, const ConflictGraph& g, const SearchParams& params, const SearchEnv& env);
 
-// The tolerance of the final check of the variant's best set.
-double check_tolerance(Variant variant);
+// The tolerance of the final check of the variant's best set for ordinary weights.
+double base_tolerance(Variant variant);
 
 }  // namespace mavu::engine

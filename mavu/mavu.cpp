@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <mutex>
 
+#include "frontend/report.h"
 #include "mavu/engine.h"
+#include "readers/graph_builder.h"
 #include "readers/loader.h"
 
 namespace mavu {
@@ -29,19 +31,19 @@ struct GraphData {
     return independent_ok ? &independent : nullptr;
   }
 
-  // Every pair that does not conflict in `clique` conflicts in `independent`.
+  // Every pair that does not conflict in `clique` conflicts in `independent`:
+  // the clique's conflicts are the edges of a file whose clique graph it is.
   bool build_complement() const {
-    const int n = clique.n_vertex;
-    if (!graph_begin(independent, n)) return false;
-    long long cleared = 0;
-    for (int v = 0; v < n; v++) {
-      independent.v_weight[static_cast<size_t>(v)] = clique.v_weight[static_cast<size_t>(v)];
+    DenseGraphBuilder<InstanceMode::clique> b(independent);
+    if (!b.begin(clique.n_vertex, clique.n_edge)) return false;
+    for (int v = 0; v < clique.n_vertex; v++) {
+      b.set_weight(v, clique.v_weight[static_cast<size_t>(v)]);
       for (int k = 0; k < clique.v_edge_count[static_cast<size_t>(v)]; k++) {
         const int u = clique.v_adj[static_cast<size_t>(v)][k];
-        if (u > v) cleared += graph_clear_pair(independent, v, u) ? 1 : 0;
+        if (u > v) b.add_edge(v, u);
       }
     }
-    return graph_finish(independent, cleared);
+    return b.finish();
   }
 };
 
@@ -118,20 +120,20 @@ Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, co
     return failed_graph(Status::invalid_input, "the vertex weights add up to more than a double can hold");
 
   auto data = std::make_shared<detail::GraphData>();
-  ConflictGraph& g = data->clique;
-  if (!graph_begin(g, n)) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-  for (size_t v = 0; v < weights.size(); v++) g.v_weight[v] = weights[v];
+  DenseGraphBuilder<InstanceMode::clique> b(data->clique);
+  if (!b.begin(n, static_cast<long long>(edges.size())))
+    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  for (size_t v = 0; v < weights.size(); v++) b.set_weight(static_cast<int>(v), weights[v]);
   for (size_t k = 0; k < edges.size(); k++) {
-    const auto [a, b] = edges[k];
-    if (a < 0 || a >= n || b < 0 || b >= n)
+    const auto [x, y] = edges[k];
+    if (x < 0 || x >= n || y < 0 || y >= n)
       return failed_graph(Status::invalid_input,
                           format("edge %lld has a vertex outside 0 .. %lld", static_cast<long long>(k), n - 1));
-    if (a == b) return failed_graph(Status::invalid_input, format("edge %lld is a loop", static_cast<long long>(k)));
-    if (!graph_clear_pair(g, a, b))
+    if (x == y) return failed_graph(Status::invalid_input, format("edge %lld is a loop", static_cast<long long>(k)));
+    if (!b.add_edge(x, y))
       return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", static_cast<long long>(k)));
   }
-  if (!graph_finish(g, static_cast<long long>(edges.size())))
-    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
   return built_graph(std::move(data));
 }
 
@@ -170,8 +172,10 @@ Result solve(const Graph& graph, const Options& o) {
   engine::BestSet best = variant == engine::Variant::mavu1
                              ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *g, p, env)
                              : engine::run<engine::Variant::mavu2>(engine::Generator::own, *g, p, env);
-  if (!check_solution(*g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
-                      engine::check_tolerance(variant)))
+  // The programs' final check, with their tolerance.
+  const double tolerance =
+      ::check_tolerance(engine::base_tolerance(variant), g->v_weight.data(), g->n_vertex, best.iteration);
+  if (!check_solution(*g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight, tolerance))
     return failure(Status::check_failed, "check ERROR");
 
   Result r;

@@ -6,8 +6,10 @@ namespace {
 
 struct Mavu1 : Mavu1Profile {
   static constexpr mavu::engine::Variant kVariant = mavu::engine::Variant::mavu1;
-  static LoadResult load(const char* path, ConflictGraph& g) { return load_instance(path, g); }
-  static LoadResult load_instance(const char* path, ConflictGraph& g) { return load_conflict_graph(path, g); }
+  static LoadResult load(const char* path, ConflictGraph& g, const LoadOptions& o) { return load_instance(path, g, o); }
+  static LoadResult load_instance(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_conflict_graph(path, g, o);
+  }
 };
 
 }  // namespace

@@ -1,11 +1,15 @@
 // mavu1: gain-threshold partition, full scans, its constants and output words.
 #pragma once
 
+#include <limits>
+
 #include "core/partition.h"
 #include "frontend/report.h"
 
 struct Mavu1Profile : GainThresholdPartition {
-  static constexpr double kStartBest = -2147483648.0;  // running best of a selection starts at -2^31
+  // The running best of a selection starts below every gain, so the first
+  // eligible member opens the run whatever the magnitude of the weights.
+  static constexpr double kStartBest = -std::numeric_limits<double>::infinity();
   static constexpr double kTieTolerance = 1e-8;
   static constexpr ProgramText kText = {
       "mavu1",

@@ -3,6 +3,7 @@
 // iterations according to how often the move came from pos_lst or cand_lst.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 
 #include "core/audit.h"
@@ -17,12 +18,12 @@ void random_restart(Mavu1State<R>& s) {
   random_construction(s);
 }
 
-// Adds a to cand_thresh and re-divides cand_lst / rest_lst in place: lowering
-// (or keeping) it moves rest_lst members above it to cand_lst, raising it
-// moves cand_lst members at or below it to rest_lst.
+// Adds a (a whole number) to cand_thresh and re-divides cand_lst / rest_lst
+// in place: lowering (or keeping) it moves rest_lst members above it to
+// cand_lst, raising it moves cand_lst members at or below it to rest_lst.
 template <class R>
-void adjust_thresh(Mavu1State<R>& s, int a) {
-  s.cand_thresh = s.cand_thresh + static_cast<double>(a);
+void adjust_thresh(Mavu1State<R>& s, double a) {
+  s.cand_thresh = s.cand_thresh + a;
   ST_RandAccessList* from = a <= 0 ? s.rest_lst : s.cand_lst;
   ST_RandAccessList* to = a <= 0 ? s.cand_lst : s.rest_lst;
   int i = 0;
@@ -46,10 +47,9 @@ void estimate_init_thresh(Mavu1State<R>& s) {
   if (rest->vnum == 0) return;
   double sum = 0.0;
   for (int i = 0; i < rest->vnum; i++) sum += s.dweight[rest->vlist[i]];
-  const double half = sum / rest->vnum / 2.0;
-  // Truncation toward zero; gains below -2^31 (weights beyond 10^9) are
-  // clamped so that the conversion stays defined.
-  adjust_thresh(s, half <= -2147483648.0 ? -2147483647 - 1 : static_cast<int>(half));
+  // Truncated in double, so weights beyond the int range (10^11 and more) get
+  // their own estimate; inside it trunc() equals the conversion to int.
+  adjust_thresh(s, std::trunc(sum / rest->vnum / 2.0));
 }
 
 // Iterations per adaptation window of cand_thresh.

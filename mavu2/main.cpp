@@ -7,9 +7,11 @@ namespace {
 
 struct Mavu2 : Mavu2Profile {
   static constexpr mavu::engine::Variant kVariant = mavu::engine::Variant::mavu2;
-  static LoadResult load(const char* path, ConflictGraph& g) { return load_real_life_instance(path, g); }
-  static LoadResult load_real_life_instance(const char* path, ConflictGraph& g) {
-    return load_conflict_graph(path, g);
+  static LoadResult load(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_real_life_instance(path, g, o);
+  }
+  static LoadResult load_real_life_instance(const char* path, ConflictGraph& g, const LoadOptions& o) {
+    return load_conflict_graph(path, g, o);
   }
 };
 

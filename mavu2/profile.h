@@ -1,11 +1,15 @@
 // mavu2: conflict-threshold partition, sampled last list, its constants and output words.
 #pragma once
 
+#include <limits>
+
 #include "core/partition.h"
 #include "frontend/report.h"
 
 struct Mavu2Profile : ConflictThresholdPartition {
-  static constexpr double kStartBest = -100000000.0;  // running best of a selection starts at -10^8
+  // The running best of a selection starts below every gain, so the first
+  // eligible member opens the run whatever the magnitude of the weights.
+  static constexpr double kStartBest = -std::numeric_limits<double>::infinity();
   static constexpr double kTieTolerance = 1e-5;
   static constexpr int kRestSample = 50;              // draws from rest_lst per selection
   static constexpr ProgramText kText = {

@@ -1,10 +1,12 @@
-// Instance loader: reads a DIMACS clique file (problem line, edge records,
-// optional vertex-weight records) into the conflict graph.
+// Instance loader: reads an instance file (DIMACS, Matrix Market coordinate
+// or METIS graph, recognised by their content, any of them gzip-compressed)
+// into the conflict graph.
 #pragma once
 
 #include <string>
 
 #include "graph/dense.h"
+#include "readers/graph_builder.h"
 
 enum class LoadStatus {
   ok,           // the conflict graph is built
@@ -19,8 +21,13 @@ struct LoadResult {
   std::string message;  // empty when the load succeeded; never ends with a newline
 };
 
+struct LoadOptions {
+  InstanceMode mode = InstanceMode::clique;
+  int max_vertices = kMaxVertices;  // larger graphs are refused with a message
+};
+
 // Loads `path` into `g`.
-LoadResult load_conflict_graph(const char* path, ConflictGraph& g);
+LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options = {});
 
 // Builds the conflict graph of an input graph given in memory: n vertices,
 // `m` input edges as 0-based pairs (edges[2k], edges[2k+1]), distinct and

@@ -1,5 +1,6 @@
 // Command line: outcomes of the argument loop, conversions of the values and
 // the option table.  (The echo and usage lines are checked end to end in test_cli.)
+#include <limits>
 #include <tuple>
 
 #include "frontend/params.h"
@@ -48,25 +49,27 @@ TEST(Params, Outcomes) {
 }
 
 TEST(Params, Values) {
+  const double kNone = std::numeric_limits<double>::infinity();  // no target without -o
   const std::string kept(1000, 'b'), longer = kept + "tail";
   const std::pair<std::vector<std::string>, Fields> cases[] = {
-      {{"-f", "g.clq", "-t", "5"}, {"g.clq", 5, 533875888, 999999999.0, 4000, 70, 100000000, 100}},
+      {{"-f", "g.clq", "-t", "5"}, {"g.clq", 5, 533875888, kNone, 4000, 70, 100000000, 100}},
       {{"-f", "a", "-t", "12", "-s", "99", "-o", "123.25", "-l", "17", "-p", "40", "-i", "5000"},
        {"a", 12, 99, 123.25, 17, 40, 5000, 100}},
       // The last occurrence wins.
       {{"-f", "first", "-t", "5", "-s", "1", "-f", "second", "-s", "2", "-t", "7"},
-       {"second", 7, 2, 999999999.0, 4000, 70, 100000000, 100}},
+       {"second", 7, 2, kNone, 4000, 70, 100000000, 100}},
       // Unknown letters are ignored with their value, even one that looks like an option.
       {{"-q", "5", "-f", "g", "-F", "word", "-t", "5", "-9", "x", "--", "-", "-T", "3"},
-       {"g", 5, 533875888, 999999999.0, 4000, 70, 100000000, 100}},
+       {"g", 5, 533875888, kNone, 4000, 70, 100000000, 100}},
       // Values beginning with a dash are used unchanged.
       {{"-f", "-t", "-t", "3", "-s", "-42", "-o", "-1.5"}, {"-t", 3, -42, -1.5, 4000, 70, 100000000, 100}},
       // Conversion takes the leading number only (0 without one), skipping leading blanks.
       {{"-f", "g", "-t", "abc", "-s", "12xyz", "-l", " 8", "-p", "0", "-i", "-3", "-o", "2.5e1junk"},
        {"g", 0, 12, 25.0, 8, 0, -3, 100}},
       {{"-f", "g", "-t", "5", "-o", "x1"}, {"g", 5, 533875888, 0.0, 4000, 70, 100000000, 100}},
+      {{"-f", "g", "-t", "5", "-o", "4.8e11"}, {"g", 5, 533875888, 4.8e11, 4000, 70, 100000000, 100}},
       // The file name keeps at most 1000 characters.
-      {{"-f", longer, "-t", "1"}, {kept, 1, 533875888, 999999999.0, 4000, 70, 100000000, 100}},
+      {{"-f", longer, "-t", "1"}, {kept, 1, 533875888, kNone, 4000, 70, 100000000, 100}},
   };
   for (const auto& [args, want] : cases) {
     RunParams p;
@@ -82,12 +85,13 @@ TEST(Params, OptionTableMatchesParserAndUsage) {
   ASSERT_EQ(parse({"-f", "g", "-t", "5"}, base), ParseOutcome::run);
   for (int c = 33; c < 127; c++) {
     const std::string flag = std::string("-") + static_cast<char>(c);
-    bool known = false;
-    for (const OptionInfo& o : kOptions) known = known || o.letter == c;
+    bool known = false, in_usage = false;
+    for (const OptionInfo& o : kOptions)
+      if (o.letter == c) known = true, in_usage = o.in_usage_line;
     RunParams p;
     ASSERT_EQ(parse({"-f", "g", "-t", "5", flag, "77"}, p), ParseOutcome::run) << flag;
-    EXPECT_EQ(fields(p) != fields(base), known) << flag;
-    EXPECT_EQ(usage.find(flag + " <") != std::string::npos, known) << flag;
+    EXPECT_EQ(fields(p) != fields(base) || p.para_complement != base.para_complement, known) << flag;
+    EXPECT_EQ(usage.find(flag + " <") != std::string::npos, in_usage) << flag;
   }
 }
 

@@ -51,6 +51,29 @@ TEST(Report, CheckSolution) {
   EXPECT_EQ(check_solution(h, big_last, 3, 1e16 + 2, 1e-5), 1);
 }
 
+// The ordinary tolerance stands while no sum can round: integer weights up to
+// a total below 2^53 in any run, and small fractional weights early on; beyond
+// that it grows with the total weight and the iteration of the record.
+TEST(Report, CheckToleranceGrowsOnlyWhereSumsCanRound) {
+  const double u = 0x1p-53;
+  const struct {
+    std::vector<double> weights;
+    int best_iter;
+    double base, want;
+  } cases[] = {
+      {{4e11, 7e10, 1}, 2000000000, 1e-8, 1e-8},
+      {{0x1p52, 0x1p52 - 1}, 2000000000, 1e-5, 1e-5},
+      {{0x1p52, 0x1p52, 1}, 0, 1e-8, 2 * u * (0x1p53 + 1) * (2 * 4 + 3)},
+      {{0.5, 1.25}, 0, 1e-8, 1e-8},
+      {{0.5, 1.25}, 99999999, 1e-8, 2 * u * 1.75 * (2e8 * 3 + 2)},
+      {{0.5, 1.25}, 99999999, 1e-5, 1e-5},
+      {{1e22, 0.05}, 9, 1e-5, 2 * u * (1e22 + 0.05) * (20 * 3 + 2)},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(check_tolerance(c.base, c.weights.data(), static_cast<int>(c.weights.size()), c.best_iter), c.want)
+        << testing::PrintToString(c.weights) << " at iteration " << c.best_iter;
+}
+
 TEST(Report, FinalSetSortedInPlaceUnderEachProgramsHeading) {
   int v1[] = {7, 2, 5}, v2[] = {7, 2, 5}, none[] = {42};
   BestRecord b1{v1, 3, 0.0, 0, 0, 0}, b2{v2, 3, 0.0, 0, 0, 0}, empty{none, 0, 0.0, 0, 0, 0};

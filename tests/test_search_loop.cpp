@@ -4,6 +4,7 @@
 // test_invariants.)
 #include <algorithm>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <type_traits>
 
@@ -13,7 +14,8 @@
 
 namespace {
 
-SearchParams make_params(int max_iter, int depth = 4000, int prob = 70, double target = 999999999.0) {
+SearchParams make_params(int max_iter, int depth = 4000, int prob = 70,
+                         double target = std::numeric_limits<double>::infinity()) {
   SearchParams p;
   p.para_max_iter = max_iter, p.para_depth = depth, p.para_directed_prob = prob, p.para_opt = target;
   p.para_seed = 1;
@@ -84,6 +86,25 @@ TYPED_TEST(BothLoops, TargetEndsTheLoopInTheIterationThatReachesIt) {
     EXPECT_EQ(s.best_iter, c.best_iter) << "target " << c.target;
     EXPECT_EQ(s.best_weight, c.best) << "target " << c.target;
   }
+}
+
+// Integer weights times a power of two: every gain, sum and comparison scales
+// exactly, and mavu2's rules read only gains and conflict counts, so the run
+// is the same.  The scaled gains fall far below -2^31, and the scaled sets
+// weigh more than 999,999,999 long before the iteration bound.
+TEST(Mavu2Scale, WeightsTimesAPowerOfTwoGiveTheSameRun) {
+  InputGraph in = random_input_graph(300, 0.5, 11, false);
+  ConflictGraph g, scaled_g;
+  build(g, in);
+  for (double& w : in.weights) w *= 0x1p30;
+  build(scaled_g, in);
+  Mavu2State<CRand> s, scaled;
+  solve(s, g, make_params(200000));
+  solve(scaled, scaled_g, make_params(200000));
+  EXPECT_EQ(scaled.cur_iter, 200000);
+  EXPECT_EQ(scaled.best_iter, s.best_iter);
+  EXPECT_EQ(scaled.best_weight, s.best_weight * 0x1p30);
+  EXPECT_EQ(scaled.best_vertex, s.best_vertex);
 }
 
 // On a complete input graph the draws after the first construction are
@@ -192,7 +213,7 @@ TEST(Mavu1Threshold, ShiftsAndEstimatesMoveMembersInScanOrder) {
       {{}, {0, 1}, {-1.8, -0.2}, 0, kEstimate, 0, {}, {0, 1}},
       {{}, {0, 1, 2, 3}, {-1, -20, -2, -9}, 0, kEstimate, -4, {0, 2}, {3, 1}},
       {{0}, {}, {-1, -2}, 0, kEstimate, 0, {0}, {}},
-      {{}, {0, 1}, {-1e10, -1e10}, 0, kEstimate, -2147483648.0, {}, {0, 1}},  // clamped to the int range
+      {{}, {0, 1}, {-1e11, -3e11 - 3}, 0, kEstimate, -100000000000.0, {}, {0, 1}},  // beyond the int range
   };
   for (const auto& c : cases) {
     InputGraph in;

@@ -67,15 +67,15 @@ TYPED_TEST(Select, LargestGainTiesAndTolerance) {
   }
 }
 
-TYPED_TEST(Select, StartValueIsReachedOnlyThroughTheTieBranch) {
-  for (double below : {0.0, 1.0}) {
-    // Vertex 1 (weight 1) conflicts with member 0, so its gain is 1 - w(0): the start value, or one below.
-    Core<TypeParam> c(with_conflicts(2, {{0, 1}}, {1 + below - TypeParam::kStartBest, 1}));
+TYPED_TEST(Select, AnyGainOpensTheRunWithoutADraw) {
+  // Vertex 1 (weight 1) conflicts with member 0, so its gain is 1 - w(0), far below -2^31.
+  for (double w0 : {1e10, 0x1p62, 1e300}) {
+    Core<TypeParam> c(with_conflicts(2, {{0, 1}}, {w0, 1}));
     c.add({0});
-    ASSERT_EQ(c.s.dweight[1], TypeParam::kStartBest - below);
-    const Pick p = scan(c, TypeParam::list_of(c.s, 1), {12345});  // odd, yet r mod 1 = 0
-    EXPECT_EQ(p.found, below == 0 ? 1 : 0);
-    EXPECT_EQ(p.draws, below == 0 ? 1u : 0u);
+    const Pick p = scan(c, TypeParam::list_of(c.s, 1));
+    EXPECT_EQ(p.found + p.vertex, 2) << w0;
+    EXPECT_EQ(p.draws, 0u) << w0;
+    EXPECT_EQ(p.gain, -2147483647 - 1) << w0;  // the unread gain is clamped to the int range
   }
 }
 

@@ -44,7 +44,9 @@ OPTIONS = [
     ("target", "-o", "o", "target"),
 ]
 
-DEFAULT_PATTERNS = ["*.clq", "*.wclq"]
+# Graph files the programs read, by suffix; each may also be gzip-compressed (.gz).
+INSTANCE_SUFFIXES = [".clq", ".wclq", ".grf", ".mwvc", ".mtx", ".graph"]
+DEFAULT_PATTERNS = [f"*{s}{z}" for s in INSTANCE_SUFFIXES for z in ("", ".gz")]
 
 # Exit statuses of the programs (and of a shell reporting a child killed by a signal).
 STATUS_OK = 0
@@ -57,10 +59,18 @@ class UsageError(Exception):
 
 def instance_name(path):
     base = os.path.basename(path)
-    for ext in (".clq", ".wclq", ".col", ".txt"):
+    if base.endswith(".gz"):
+        base = base[: -len(".gz")]
+    for ext in INSTANCE_SUFFIXES + [".col", ".txt"]:
         if base.endswith(ext):
             return base[: -len(ext)]
     return base
+
+
+def is_complement(name, path, patterns):
+    """Whether an instance is an independent-set instance, run with -c 1: its name or its
+    absolute path matches one of the --complement patterns."""
+    return any(fnmatch.fnmatch(name, pat) or fnmatch.fnmatch(path, pat) for pat in patterns)
 
 
 def find_instances(paths, patterns):
@@ -178,8 +188,11 @@ def option_tag(opts):
 class Run:
     """One cell of the grid: what to run and where its files go."""
 
-    def __init__(self, out, inst, inst_path, prog, prog_path, seed, opts, option_set=None):
+    def __init__(self, out, inst, inst_path, prog, prog_path, seed, opts, option_set=None,
+                 complement=False):
         self.instance, self.instance_path = inst, inst_path
+        # An independent-set instance: the file's edges are the conflicts (-c 1).
+        self.complement = complement
         self.program, self.program_path = prog, prog_path
         # opts: the values passed to the program; option_set: the set as the user wrote it
         # ("target": "best" before it became each instance's weight). Folders and table rows
@@ -191,6 +204,8 @@ class Run:
 
     def argv(self):
         cmd = [self.program_path, "-f", self.instance_path]
+        if self.complement:
+            cmd += ["-c", "1"]
         for key, flag, _tag, _col in OPTIONS:
             if key in self.opts:
                 cmd += [flag, str(self.opts[key])]
@@ -201,7 +216,7 @@ class Run:
         return {"instance": self.instance, "instance_path": self.instance_path,
                 "program": self.program, "program_path": self.program_path,
                 "seed": self.seed, "options": self.opts, "option_set": self.option_set,
-                "command": self.argv()}
+                "complement": self.complement, "command": self.argv()}
 
     def write_meta(self):
         os.makedirs(os.path.dirname(self.base), exist_ok=True)
@@ -212,8 +227,16 @@ class Run:
         return read_status(self.base + ".status")
 
     def done(self):
+        """Finished, and as an independent-set instance exactly when it is one now: a run
+        made before --complement was given (or after it was dropped) is made again."""
         st = self.status()
-        return st is not None and st < SIGNAL_BASE
+        if st is None or st >= SIGNAL_BASE:
+            return False
+        try:
+            with open(self.base + ".json") as f:
+                return json.load(f).get("complement", False) == self.complement
+        except (OSError, ValueError):
+            return False
 
 
 def write_atomic(path, text):
@@ -245,6 +268,7 @@ def build_grid(args):
     out = os.path.abspath(args.out)
     runs = []
     for inst, ipath in instances:
+        complement = is_complement(inst, ipath, args.complement or [])
         for option_set in sets:
             opts = option_set
             if opts.get("target") == "best":
@@ -255,7 +279,8 @@ def build_grid(args):
                 opts = dict(opts, target=format_weight(best[inst]))
             for prog, ppath in programs:
                 for seed in seeds:
-                    runs.append(Run(out, inst, ipath, prog, ppath, seed, opts, option_set))
+                    runs.append(Run(out, inst, ipath, prog, ppath, seed, opts, option_set,
+                                    complement))
     return out, runs
 
 
@@ -616,7 +641,16 @@ def format_weight(w):
 
 
 def reaches(weight, target):
-    return weight is not None and target is not None and weight >= target - 1e-6 * max(1.0, abs(target))
+    """Weight at least the target, up to the precision of a table: relative 1e-6, but below
+    one unit for a whole-number target that doubles hold exactly (below 2^53), so large
+    integer weights (whose low digits may encode secondary objectives) must be reached
+    exactly."""
+    if weight is None or target is None:
+        return False
+    slack = 1e-6 * max(1.0, abs(target))
+    if float(target).is_integer() and abs(target) < 2.0 ** 53:
+        slack = min(slack, 0.5)
+    return weight >= target - slack
 
 
 def aggregate(rows, best_known):
@@ -855,8 +889,11 @@ def add_grid_arguments(p):
     p.add_argument("--instances", "-I", nargs="+", required=True, metavar="PATH",
                    help="instance files or folders")
     p.add_argument("--match", action="append", metavar="GLOB",
-                   help="in folders, take the files matching GLOB (repeatable; "
-                        "default *.clq and *.wclq)")
+                   help="in folders, take the files matching GLOB (repeatable; default: the "
+                        "suffixes .clq .wclq .grf .mwvc .mtx .graph, each also with .gz)")
+    p.add_argument("--complement", action="append", metavar="GLOB",
+                   help="run the instances whose name or absolute path matches GLOB as "
+                        "independent-set instances, with -c 1 (repeatable; e.g. '*/uai-*/*')")
     p.add_argument("--program", "-P", action="append", required=True, metavar="[NAME=]PATH",
                    help="a program to run (repeatable)")
     g = p.add_mutually_exclusive_group()

@@ -57,6 +57,15 @@ class Aggregation(TempDirTest):
         self.assertEqual((s["runs"], s["ok"], s["best"], s["hits"], s["best_known"]),
                          (4, 1, 12.5, None, None))
 
+    def test_whole_number_targets_are_reached_exactly(self):
+        # Relative slack for small or fractional targets; none below one unit for large
+        # integer weights, whose low digits may be secondary objectives.
+        for weight, target, want in [(2528.998, 2529, True), (476.0937, 476.094, True),
+                                     (481304813569, 481304813570, False),
+                                     (481304813570, 481304813570, True),
+                                     (1.2345678e21, 1.2345679e21, True)]:
+            self.assertEqual(mavu_exp.reaches(weight, target), want, (weight, target))
+
     def test_time_to_target_counts_every_run(self):
         rows, _ = self.stats()
         curves = mavu_exp.ttt_curves([dict(r, tag="") for r in rows], "C125.9", 2529)

@@ -7,6 +7,31 @@ import subprocess
 from common import MAVU1, MAVU2, SMALL, TempDirTest, mavu_exp, need_programs, tool
 
 
+class WeightedInstances(TempDirTest):
+    def test_suffixes_gzip_and_independent_set_instances(self):
+        d = os.path.join(self.tmp, "w")
+        os.makedirs(os.path.join(d, "uai-pr"))
+        files = ["a.wclq", "b.grf.gz", "c.mwvc", "d.mtx", "e.graph", "f.clq.gz", "notes.txt",
+                 "uai-pr/g.mwvc.gz"]
+        for name in files:
+            open(os.path.join(d, name), "w").close()
+        out = os.path.join(self.tmp, "exp")
+        grid = ["--out", out, "--instances", d, os.path.join(d, "uai-pr"), "--program",
+                "/bin/true", "--seeds", "1", "--time", "1"]
+        tool("jobs", *grid, "--complement", "*/uai-*/*")
+        with open(os.path.join(out, "jobs.txt")) as f:
+            lines = {line.split("/runs/")[1].split("/")[0]: line for line in f}
+        self.assertEqual(sorted(lines), ["a", "b", "c", "d", "e", "f", "g"])
+        for name, line in lines.items():
+            self.assertEqual(" -c 1 " in line, name == "g", line)
+        # A finished run is made again when it changes kind, and only then.
+        self.assertIn("0 already done, 7 to run", tool("run", *grid).stderr)
+        self.assertIn("6 already done, 1 to run",
+                      tool("run", *grid, "--complement", "g").stderr)
+        self.assertIn("7 already done, 0 to run",
+                      tool("run", *grid, "--complement", "g").stderr)
+
+
 class JobLists(TempDirTest):
     def setUp(self):
         super().setUp()
