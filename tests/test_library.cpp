@@ -1,5 +1,5 @@
 // The library against the programs: the same runs from a file, from an edge
-// list and in independent-set mode (on the complement); solves in two threads;
+// list and in independent-set mode (-c 1, and on the complement); solves in threads;
 // errors as values; a solve stopped from another thread.
 #include <chrono>
 #include <cmath>
@@ -25,11 +25,11 @@ struct LibRun {
 };
 
 // The set, the #objv and #bestiter lines of the program's run with these options.
-std::string program_run(const LibRun& r) {
+std::string program_run(const LibRun& r, int complement = 0) {
   char cmd[2048];
-  std::snprintf(cmd, sizeof cmd, "'%s' -f '%s' -t 1000 -s %d -i %d -l %d -p %d -o %.17g",
+  std::snprintf(cmd, sizeof cmd, "'%s' -f '%s' -t 1000 -s %d -i %d -l %d -p %d -o %.17g -c %d",
                 r.program == mavu::Program::mavu1 ? MAVU1_BIN : MAVU2_BIN, r.file.c_str(), r.seed, r.iterations,
-                r.depth, r.directed, r.target);
+                r.depth, r.directed, r.target, complement);
   FILE* p = popen(cmd, "r");
   std::string out, summary;
   for (char buf[4096]; p && std::fgets(buf, sizeof buf, p);) out += buf;
@@ -104,7 +104,7 @@ const LibRun kRuns[] = {
 
 class Library : public testing::TestWithParam<LibRun> {};
 
-TEST_P(Library, FileEdgeListAndComplementInIndependentSetModeGiveTheProgramsRun) {
+TEST_P(Library, FileEdgeListAndIndependentSetModeGiveTheProgramsRun) {
   const LibRun& r = GetParam();
   const std::string expected = program_run(r);
   ASSERT_NE(expected, "");
@@ -115,6 +115,7 @@ TEST_P(Library, FileEdgeListAndComplementInIndependentSetModeGiveTheProgramsRun)
   EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, false), o)), expected);
   o.independent_set = true;
   EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, true), o)), expected);
+  EXPECT_EQ(library_run(r, mavu::solve(mavu::Graph::from_file(r.file), o)), program_run(r, 1));  // -c 1
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, Library, testing::ValuesIn(kRuns), [](const auto& info) { return info.param.name; });

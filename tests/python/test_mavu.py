@@ -25,8 +25,9 @@ RUNS = [  # file, program, seed, iterations, target
 ]
 
 
-def program_run(path, program, seed, iterations, target):
-    args = [PROGRAMS[program], "-f", path, "-t", "1000", "-s", str(seed), "-i", str(iterations)]
+def program_run(path, program, seed, iterations, target, complement=0):
+    args = [PROGRAMS[program], "-f", path, "-t", "1000", "-s", str(seed), "-i", str(iterations),
+            "-c", str(complement)]
     if target is not None:
         args += ["-o", repr(target)]
     out = subprocess.run(args, capture_output=True, text=True, check=True).stdout
@@ -67,6 +68,10 @@ def test_every_input_gives_the_programs_run(path, program, seed, iterations, tar
     ]:
         assert (result.vertices, result.best_iteration) == (want, best_iter)
         assert result.weight == pytest.approx(objv, abs=1e-5)
+    vertices, objv, best_iter = program_run(path, program, seed, iterations, target, complement=1)
+    result = mavu.max_weight_independent_set(path, **opts)
+    assert (result.vertices, result.best_iteration) == (vertices, best_iter)
+    assert result.weight == pytest.approx(objv, abs=1e-5)
 
 
 def test_errors_raise_with_the_programs_message(tmp_path):
