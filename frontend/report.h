@@ -1,10 +1,12 @@
-// Verification of the best set and the report that experiment scripts collect.
+// The report that experiment scripts collect (the check of the best set is
+// in verify/check.h).
 #pragma once
 
 #include <cstdio>
 
 #include "graph/dense.h"
 #include "frontend/params.h"
+#include "verify/check.h"
 
 // The words and precisions in which the two programs' outputs differ.
 struct ProgramText {
@@ -15,15 +17,6 @@ struct ProgramText {
   bool heading_with_size;    // "Final result(size %d):" rather than "Final solution:"
   double check_tolerance;    // tolerance of the final weight check for ordinary weights
 };
-
-// 1 when the listed vertices are pairwise conflict-free and their weights, summed
-// in list order, lie strictly within `tolerance` of `weight`; else 0.
-int check_solution(const ConflictGraph& g, const int* vertices, int count, double weight, double tolerance);
-
-// The tolerance of the final check of a set recorded at iteration best_iter
-// on the n given weights: `base` while rounding cannot reach it, else a bound
-// on the rounding of the search's running set weight (see report.cpp).
-double check_tolerance(double base, const double* weights, int n, int best_iter);
 
 // Tick difference -> seconds, rounded to single precision as the result block shows it.
 float ticks_to_seconds(long ticks);

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <mutex>
 
-#include "frontend/report.h"
 #include "mavu/engine.h"
 #include "readers/graph_builder.h"
 #include "readers/loader.h"
+#include "verify/check.h"
 
 namespace mavu {
 
