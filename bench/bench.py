@@ -9,17 +9,20 @@ By default the reference is commit 21a9f7e (tagged `perf-reference` where the
 tag exists: the commit that completed both programs), built in
 build/bench-ref from a temporary git worktree, and the new build is the current tree's release build
 (build/release).  Instances: DIMACS and BHOSLIB graphs from ../shared/instances
-(when present) plus generated random graphs cached in build/bench-graphs.
+(when present) plus generated random graphs and the largest weighted clique
+files of the shared sample (rewritten in the layout both builds read), cached
+in build/bench-graphs.
 
 Every run uses a fixed seed and an iteration limit (never a time limit), so
 both builds make exactly the same moves.  Per program and instance:
   - search speed: N / (cpu(-i N) - cpu(-i 0)) iterations per second;
   - loading: cpu(-i 0), which is loading plus the first construction;
   - peak memory: maximum resident set size of the -i 0 run.
-Each figure is the median of --repeat runs; the ratio column is new / ref
+Each figure is the median of --repeat runs (the two builds alternate); the ratio column is new / ref
 (for time and memory: ref / new, so bigger is better everywhere).
 """
 import argparse
+import gzip
 import os
 import statistics
 import subprocess
@@ -44,12 +47,43 @@ SET = [
     ("G(500,0.5)", ("gen", 500, 0.5), 400000),
     ("G(1000,0.9)", ("gen", 1000, 0.9), 400000),
     ("G(4000,0.5)", ("gen", 4000, 0.5), 50000),
+    # The largest clique files of the shared weighted sample, rewritten with
+    # their weights as v records after the edges, the layout both builds read.
+    ("ref-60-230-5 (w)", ("weighted", "weighted/ref/ref-60-230-5.clq"), 400000),
+    ("ref-60-230-2 (w)", ("weighted", "weighted/ref/ref-60-230-2.clq.gz"), 400000),
+    ("ref-20-50-08 (w)", ("weighted", "weighted/ref-goldilocks/ref-20-50-08.clq"), 400000),
 ]
 QUICK = {"brock400_1", "frb40-19-1", "G(500,0.5)", "G(1000,0.9)", "G(4000,0.5)"}
 SEED = "7"
 
 
+def weighted_copy(source, path):
+    """Writes the p line, the e records and then the weights as v records."""
+    opener = gzip.open if source.endswith(".gz") else open
+    header, edges, weights = [], [], []
+    with opener(source, "rt") as f:
+        for line in f:
+            kind = line[:1]
+            if kind == "p":
+                header.append(line)
+            elif kind == "e":
+                edges.append(line)
+            elif kind in ("n", "v"):
+                weights.append("v" + line[1:])
+    with open(path, "w") as out:
+        out.writelines(header + edges + weights)
+
+
 def instance_path(source):
+    if isinstance(source, tuple) and source[0] == "weighted":
+        src = os.path.join(SHARED, source[1])
+        if not os.path.exists(src):
+            return None
+        os.makedirs(GRAPHS, exist_ok=True)
+        path = os.path.join(GRAPHS, os.path.basename(source[1]).removesuffix(".gz"))
+        if not os.path.exists(path):
+            weighted_copy(src, path)
+        return path
     if isinstance(source, tuple):
         _, n, p = source
         os.makedirs(GRAPHS, exist_ok=True)
@@ -121,17 +155,22 @@ def main():
             print(f"skipping {name}: not found", file=sys.stderr)
             continue
         for prog in args.programs.split(","):
-            fig = {}
-            for label, d in (("ref", ref_dir), ("new", args.new_bin)):
-                b = os.path.join(d, prog)
-                loads, runs, mems, outs = [], [], [], set()
-                for _ in range(args.repeat):
+            # The two builds take turns, so a change of the machine's load
+            # during a row weighs on both sides alike.
+            builds = (("ref", ref_dir), ("new", args.new_bin))
+            samples = {label: ([], [], [], set()) for label, _ in builds}
+            for _ in range(args.repeat):
+                for label, d in builds:
+                    b = os.path.join(d, prog)
+                    loads, runs, mems, outs = samples[label]
                     _, t0, m0 = run(b, path, 0)
                     text, t1, _ = run(b, path, iters)
                     loads.append(t0)
                     runs.append(max(t1 - t0, 1e-6))
                     mems.append(m0)
                     outs.add(text)
+            fig = {}
+            for label, (loads, runs, mems, outs) in samples.items():
                 fig[label] = (iters / statistics.median(runs), statistics.median(loads), statistics.median(mems), outs)
             same = fig["ref"][3] == fig["new"][3] and len(fig["ref"][3]) == 1
             mismatches += not same

@@ -91,21 +91,25 @@ struct ConflictThresholdPartition {
    public:
     template <class S>
     explicit Transitions(S& s) : CandidateLists(s), thresh_(s.con_thresh) {}
+    // Both rows need a positive old gain or the count crossing the
+    // threshold; the common neighbour, with neither, takes one branch.
     void after_expand(int a, double old, double nw, int c, int v) {
+      if (!((old > 0) | (c == thresh_ + 1))) return;
       if (old > 0 && nw <= 0) {
         ral_delete(pos_, a);
         ral_add(c > thresh_ ? rest_ : cand_, a);
-      } else if (c == thresh_ + 1 && old <= 0) {  // the rarely true test first
+      } else if (old <= 0 && c == thresh_ + 1) {
         ral_delete(cand_, a);
         ral_add(rest_, a);
         pre_adj_[a] = v;
       }
     }
     void after_drop(int a, double old, double nw, int c) {
+      if (!((old <= 0) & ((nw > 0) | (c == thresh_)))) return;
       if (old <= 0 && nw > 0) {
         ral_add(pos_, a);
         ral_delete(c < thresh_ ? cand_ : rest_, a);
-      } else if (c == thresh_ && old <= 0 && nw <= 0) {  // the rarely true test first
+      } else if (old <= 0 && nw <= 0 && c == thresh_) {
         ral_delete(rest_, a);
         ral_add(cand_, a);
       }

@@ -66,7 +66,7 @@ void find_two_neighbor(SearchState<P, R>& s, int v, int& first, int& second) {
 // overflowing near the end of the int range.
 template <class P, class R>
 void set_tenure(SearchState<P, R>& s, int u, int tt, int n) {
-  const unsigned extra = tt != 0 ? static_cast<unsigned>(tt) : 7u + static_cast<unsigned>(s.rng() % n);
+  const unsigned extra = tt != 0 ? static_cast<unsigned>(tt) : 7u + s.divisor.mod(static_cast<uint32_t>(s.rng()), n);
   s.tabu_lst[u] = static_cast<int>(static_cast<unsigned>(s.cur_iter) + extra);
 }
 

@@ -22,7 +22,7 @@ void random_construction(SearchState<P, R>& s) {
       if (s.adj_num_in_c[v] == 0) scratch[count++] = v;
     }
     if (count == 0) break;
-    expand(s, scratch[s.rng() % count]);
+    expand(s, scratch[s.divisor.mod(static_cast<uint32_t>(s.rng()), count)]);
   }
   if (s.cur_weight > s.best_weight) record_current(s);
   std::free(scratch);

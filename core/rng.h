@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 struct CRand {
   void seed(unsigned s) { std::srand(s); }
@@ -77,3 +78,28 @@ decltype(auto) with_generator_for_seed(unsigned seed, F&& f) {
   if (feedback_rand_matches_c_library(seed)) return f(FeedbackRand{});
   return f(CRand{});
 }
+
+// Remainders of draws by small divisors without a division instruction.
+// With c = ceil(2^64 / k), for every 32-bit x and k >= 1 (Lemire, Kaser and
+// Kurz, "Faster remainder by direct computation", 2019):
+//  - x % k == 0 exactly when x * c mod 2^64 < c (one multiplication);
+//  - x % k is the high 64 bits of (x * c mod 2^64) * k.
+// The divisors of the search are counts bounded by the vertex count, so a
+// table of c replaces a division per draw.
+class DivisorTable {
+ public:
+  // Divisors 1 .. max_k.
+  void init(int max_k) {
+    c_.resize(static_cast<size_t>(max_k) + 1);
+    c_[0] = 0;
+    for (size_t k = 1; k < c_.size(); k++) c_[k] = UINT64_MAX / k + 1;
+  }
+  bool divides(int k, uint32_t x) const { return x * c_[k] <= c_[k] - 1; }
+  uint32_t mod(uint32_t x, int k) const {
+    const uint64_t low = x * c_[k];
+    return static_cast<uint32_t>((static_cast<unsigned __int128>(low) * static_cast<uint64_t>(k)) >> 64);
+  }
+
+ private:
+  std::vector<uint64_t> c_;
+};

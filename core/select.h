@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #include "core/state.h"
 
@@ -33,7 +34,9 @@ struct TabuView {
 // Running maximum with the profile's start value and tie tolerance.  The
 // strictly-greater test comes first, so a gain above the run's opening gain by
 // less than the tolerance opens a new run; ties are measured against the
-// opening gain.
+// opening gain.  The k-th member of a run (counting from its opening, or from
+// 1 when the start value itself is tied) replaces the choice when its draw is
+// 0 modulo k.
 template <class P>
 struct MaxRun {
   double best = P::kStartBest;
@@ -41,14 +44,14 @@ struct MaxRun {
   int count = 0;
 
   template <class Rng>
-  void consider(Rng& rng, int u, double d) {
+  void consider(Rng& rng, const DivisorTable& div, int u, double d) {
     if (d > best) {
       choice = u;
       best = d;
       count = 1;
     } else if (std::fabs(d - best) < P::kTieTolerance) {
       count++;
-      if (rng() % count == 0) choice = u;
+      if (div.divides(count, static_cast<uint32_t>(rng()))) choice = u;
     }
   }
   int result(int& vertex_out, int& gain_out) const {
@@ -60,18 +63,21 @@ struct MaxRun {
   }
 };
 
-// Full scan of `list` in position order.
+// Full scan of `list` in position order.  The generator works on a local
+// copy, so its position stays in a register across the tie draws.
 template <class P, class R>
 int evaluate_list_max(SearchState<P, R>& s, const ST_RandAccessList* list, int& vertex_out, int& gain_out) {
   const TabuView t(s);
   const int* const members = list->vlist;
   const int n = list->vnum;
+  R rng = s.rng;
   MaxRun<P> run;
   for (int i = 0; i < n; i++) {
     const int u = members[i];
     if (t.passed_over(u)) continue;
-    run.consider(s.rng, u, t.dweight[u]);
+    run.consider(rng, s.divisor, u, t.dweight[u]);
   }
+  s.rng = rng;
   return run.result(vertex_out, gain_out);
 }
 
@@ -85,11 +91,13 @@ int evaluate_partiel_max(SearchState<P, R>& s, const ST_RandAccessList* list, in
   const TabuView t(s);
   const int* const members = list->vlist;
   const int n = list->vnum;
+  R rng = s.rng;
   MaxRun<P> run;
   for (int k = 0; k < sample_size; k++) {
-    const int u = members[s.rng() % n];
+    const int u = members[s.divisor.mod(static_cast<uint32_t>(rng()), n)];
     if (t.passed_over(u)) continue;
-    run.consider(s.rng, u, t.dweight[u]);
+    run.consider(rng, s.divisor, u, t.dweight[u]);
   }
+  s.rng = rng;
   return run.result(vertex_out, gain_out);
 }

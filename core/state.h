@@ -24,6 +24,7 @@
 #include <ctime>
 #include <vector>
 
+#include "core/count.h"
 #include "core/cpu_clock.h"
 #include "graph/dense.h"
 #include "core/params.h"
@@ -103,6 +104,7 @@ struct SearchState {
   std::vector<int> best_vertex;
 
   R rng;
+  DivisorTable divisor;  // modulus test of the tie draws (counts 1 .. n + 1)
 
   // Clock, stop flag and progress of this search.  Kept after the fields
   // the moves read, whose offsets it would otherwise change.
@@ -119,21 +121,12 @@ struct SearchState {
   }
 };
 
-// Number of vertices whose conflict count is k (k >= 1; members count 0).
-// Counted in 16-bit chunks, which the compiler turns into three vector
-// instructions per eight vertices.
+// Number of vertices whose conflict count is k (k >= 1; members count 0),
+// counted with the widest vector unit of the processor (core/count.cpp).
 template <class P, class R>
 int num_v_adj(const SearchState<P, R>& s, int k) {
-  const conflict_count* count = s.adj_num_in_c.data();
-  const conflict_count key = static_cast<conflict_count>(k);
-  int total = 0;
-  for (int base = 0; base < s.n_vertex; base += 32768) {
-    const int end = s.n_vertex - base < 32768 ? s.n_vertex : base + 32768;
-    uint16_t chunk = 0;
-    for (int v = base; v < end; v++) chunk = static_cast<uint16_t>(chunk + (count[v] == key));
-    total += chunk;
-  }
-  return total;
+  static_assert(sizeof(conflict_count) == sizeof(uint16_t));
+  return count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
 }
 
 // One-time initialisation after loading: empty C, every vertex waiting in
@@ -155,6 +148,7 @@ void init_data(SearchState<P, R>& s, const ConflictGraph& g, const SearchParams&
   s.is_in_c.assign(n, 0);
   s.adj_num_in_c.assign(n, 0);
   s.tabu_lst.assign(n, 0);
+  s.divisor.init(n + 1);
   if (!s.pos_lst || !s.cand_lst || !s.rest_lst || !s.cur_c_set) {
     std::fprintf(stderr, "out of memory for the search state (%d vertices)\n", n);
     std::abort();

@@ -1,9 +1,9 @@
 // DIMACS graph files: lines before the problem line "p <format> <n> <m>",
 // then exactly m edge records "e <a> <b>", with weight records "n <i> <w>" or
 // "v <i> <w>" and comment lines "c ..." anywhere among them.  After the m-th
-// edge, weight records go on until a record of another kind or until n
-// weight records have been read in the whole file; nothing after that is
-// read.  (Files with their weights after the edges thus read exactly as
+// edge, weight records (and comment lines) go on until a record of another
+// kind or until n weight records have been read in the whole file; nothing
+// after that is read.  (Files with their weights after the edges thus read exactly as
 // before weights could come first, and a file holds the same graph wherever
 // its n weight records stand.)
 #pragma once
@@ -54,6 +54,10 @@ class DimacsReader : public RecordScanner {
     while (weights < n) {
       in_.skip_space();
       const int c = in_.get();
+      if (c == 'c') {  // a comment between weight records does not hide the ones after it
+        in_.skip_line();
+        continue;
+      }
       if (c != 'v' && c != 'n') break;
       if (!read_weight_record(b, n, ++weights)) return false;
     }

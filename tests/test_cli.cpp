@@ -26,7 +26,7 @@ std::string echo(int seconds, int iterations) {
          " iterations\nseed: 533875888\ntabu depth: 4000\ndirect start probability: 70/100\n";
 }
 
-using Program = std::pair<const char*, const char*>;  // name, path
+using Program = std::pair<std::string, std::string>;  // name, path (strings, so test listings show them)
 
 class Cli : public testing::TestWithParam<Program> {
  protected:
@@ -91,6 +91,6 @@ TEST_P(Cli, SameCommandTwiceGivesTheSameOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, Cli, testing::Values(Program{"mavu1", MAVU1_BIN}, Program{"mavu2", MAVU2_BIN}),
-                         [](const testing::TestParamInfo<Program>& info) { return std::string(info.param.first); });
+                         [](const testing::TestParamInfo<Program>& info) { return info.param.first; });
 
 }  // namespace

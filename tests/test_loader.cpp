@@ -103,8 +103,9 @@ TEST_F(Loader, AcceptedInputs) {
        {2, 3, 4, 5}},
       // Weight records: the vertex number may follow the v directly; a later record overwrites.
       {"p edge 5 1\ne 1 2\nv 2 7.5\nv4 10\nv 5 0.25\nv 2 9\n", 5, {{0, 1}}, {2, 9, 4, 10, 0.25}},
-      // A record of another kind ends the weights, and nothing after it is read.
-      {"p edge 4 0\nv 1 3\nc stop here\nv 2 8\nv 999 -1 garbage\n", 4, {}, {3, 3, 4, 5}},
+      // A record of another kind ends the weights, and nothing after it is read;
+      // comment lines between weight records do not.
+      {"p edge 4 0\nv 1 3\nc note\nv 2 8\nx stop here\nv 999 -1 garbage\n", 4, {}, {3, 8, 4, 5}},
       {"p edge 4 1\ne 1 2\ne 3 4\nv 1 50\ne 99 99\n", 4, {{0, 1}}, {2, 3, 4, 5}},
       // At most n weight records are read, however bad the next one is, counted
       // wherever they stand; n records are weights too; a byte-order mark is skipped.

@@ -128,3 +128,39 @@ TEST(SampledScan, EachPositionDrawComesBeforeTheTieDrawItCauses) {
   Core<Mavu2Profile> empty(no_conflicts({1}));
   EXPECT_EQ(scan(empty, empty.s.cand_lst, {}, 50).found, 0);
 }
+
+// The scan against the rule written out literally, on random lists whose
+// fractional gains sit within and around the tolerance of each other, with
+// tabu members: same choice, same draws in the same order.
+TYPED_TEST(Select, FullScanMatchesTheLiteralRuleOnRandomLists) {
+  constexpr double tol = TypeParam::kTieTolerance;
+  const double offsets[] = {0, 0, 0.4 * tol, -0.6 * tol, 0.9 * tol, 1.5 * tol, -3, 1e-3};
+  std::mt19937 gen(5);
+  for (int trial = 0; trial < 300; trial++) {
+    std::vector<double> gains(1 + gen() % 40);
+    for (double& g : gains) g = 7.25 + offsets[gen() % 8] + (gen() % 4 == 0 ? offsets[gen() % 8] : 0);
+    Core<TypeParam> c(no_conflicts(gains));
+    auto& s = c.s;
+    s.cur_iter = 5, s.cur_weight = 1, s.best_weight = 8.25 + tol * (gen() % 3 - 1.0) / 2;
+    for (int v = 0; v < static_cast<int>(gains.size()); v++) s.tabu_lst[v] = gen() % 3 == 0 ? 9 : 0;
+    c.rng().fallback = gen();
+    ScriptedRng literal_rng = c.rng();
+
+    double best = TypeParam::kStartBest;
+    int choice = -1, count = 0;
+    for (int i = 0; i < s.pos_lst->vnum; i++) {
+      const int u = s.pos_lst->vlist[i];
+      if (s.cur_iter < s.tabu_lst[u] && s.best_weight >= s.cur_weight + s.dweight[u]) continue;
+      const double d = s.dweight[u];
+      if (d > best) {
+        choice = u, best = d, count = 1;
+      } else if (std::fabs(d - best) < tol) {
+        count++;
+        if (literal_rng() % count == 0) choice = u;
+      }
+    }
+    const Pick p = scan(c, s.pos_lst);
+    ASSERT_EQ(p.found ? p.vertex : -1, choice) << "trial " << trial;
+    ASSERT_EQ(c.rng().drawn, literal_rng.drawn) << "trial " << trial;
+  }
+}

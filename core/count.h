@@ -1,0 +1,8 @@
+// Counting equal 16-bit values, the one vector loop of the search: the
+// histogram bin a tenure draw needs (state.h, num_v_adj).
+#pragma once
+
+#include <cstdint>
+
+// Number of i in [0, n) with x[i] == key.
+int count_equal_u16(const uint16_t* x, int n, uint16_t key);
