@@ -1,10 +1,14 @@
 // The CPU-time limit of the search loop, tested exactly but read cheaply.
 //
-// The loop ends at the first iteration at which the process CPU time, as
-// clock() ticks converted to single precision, is no longer below the limit.
-// clock() is a system call (about 0.65 us here), far too dear for every
-// iteration.  The CPU time of a single-threaded process cannot advance faster
-// than a monotonic wall clock, so after each exact read we know a span of
+// The loop ends at the first iteration at which the CPU time spent since the
+// start, as microsecond ticks converted to single precision, is no longer
+// below the limit.  The clock is the process's CPU clock for the programs
+// (ticks equal to clock()'s, counted from process start) and the calling
+// thread's CPU clock for a library solve (counted from the solve's start), so
+// that solves in several threads do not share a clock.  Reading it is a
+// system call (about 0.65 us here), far too dear for every iteration.  The
+// CPU time of one thread, and of a single-threaded process, cannot advance
+// faster than a monotonic wall clock, so after each exact read we know a span of
 // wall-clock time during which the limit cannot be reached, and skip the
 // exact read while a coarse monotonic clock (a memory read through the vDSO)
 // shows we are inside it.  Margins cover the coarse clock's lag (two of its
@@ -16,21 +20,30 @@
 #include <cstdint>
 #include <ctime>
 
+// Microsecond ticks of a CPU clock; for CLOCK_PROCESS_CPUTIME_ID the value
+// clock() returns.
+inline long cpu_ticks(clockid_t clock) {
+  timespec ts;
+  if (clock_gettime(clock, &ts) != 0) return -1;
+  return static_cast<long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
 struct CpuTimeLimit {
-  int seconds = INT_MIN;                // limit the fields below were computed for
-  long limit_ticks = 0;                 // smallest tick count at which the limit is reached
+  float seconds = 0;                    // the limit; the test compares in single precision
+  clockid_t clock = CLOCK_PROCESS_CPUTIME_ID;
+  long start_ticks = 0;                 // ticks of `clock` at the start of the measure
+  long limit_ticks = 0;                 // smallest tick count since the start at which the limit is reached
   int64_t safe_until_ns = INT64_MIN;    // coarse clock reading before which it cannot be
 };
 
 namespace cpu_clock_detail {
 
 // The exact test, as the loop states it.
-inline bool below_limit(int seconds, long ticks) {
-  return static_cast<float>(seconds) > static_cast<float>(ticks) / 1000000.0f;
-}
+inline bool below_limit(float seconds, long ticks) { return seconds > static_cast<float>(ticks) / 1000000.0f; }
 
 // Smallest tick count for which the exact test fails (it is monotone in ticks).
-inline long first_tick_at_limit(int seconds) {
+// Limits up to 1e9 seconds are meant; callers clamp larger ones.
+inline long first_tick_at_limit(float seconds) {
   if (!below_limit(seconds, 0)) return 0;
   long lo = 0, hi = 1;  // below_limit(lo) holds; find hi where it fails
   while (below_limit(seconds, hi)) hi *= 2;
@@ -58,18 +71,24 @@ inline int64_t coarse_lag_ns() {
 
 }  // namespace cpu_clock_detail
 
-// True while the process CPU time since start_time is below `seconds`.
-inline bool cpu_time_below_limit(CpuTimeLimit& c, int seconds, long start_time) {
+// The limit of `seconds` of CPU time on `clock`, counted from `start_ticks`.
+inline CpuTimeLimit make_cpu_limit(float seconds, clockid_t clock, long start_ticks) {
+  CpuTimeLimit c;
+  c.seconds = seconds;
+  c.clock = clock;
+  c.start_ticks = start_ticks;
+  c.limit_ticks = cpu_clock_detail::first_tick_at_limit(seconds);
+  return c;
+}
+
+// True while the CPU time since the start is below the limit.
+inline bool cpu_time_below_limit(CpuTimeLimit& c) {
   using namespace cpu_clock_detail;
   const int64_t now = coarse_now_ns();
-  if (now < c.safe_until_ns && c.seconds == seconds) return true;
-  const long ticks = static_cast<long>(std::clock()) - start_time;
-  if (!below_limit(seconds, ticks)) return false;
-  if (c.seconds != seconds) {
-    c.seconds = seconds;
-    c.limit_ticks = first_tick_at_limit(seconds);
-  }
-  // clock() truncates to whole ticks, so less than one tick may already be spent.
+  if (now < c.safe_until_ns) return true;
+  const long ticks = cpu_ticks(c.clock) - c.start_ticks;
+  if (!below_limit(c.seconds, ticks)) return false;
+  // The clock truncates to whole ticks, so less than one tick may already be spent.
   const int64_t remaining_ns = (static_cast<int64_t>(c.limit_ticks) - ticks - 1) * 1000;
   const int64_t span = remaining_ns - remaining_ns / 1000 - coarse_lag_ns();
   c.safe_until_ns = span > 0 ? now + span : INT64_MIN;

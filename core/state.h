@@ -18,9 +18,9 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cassert>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -63,6 +63,33 @@ struct WithLayoutProfile : P {
 template <class P, class G>
 using WithLayout = std::conditional_t<std::is_same_v<G, ConflictGraph>, P, WithLayoutProfile<P, G>>;
 
+// A stop flag nobody sets, for searches that cannot be stopped from outside.
+inline const std::atomic<int> kNeverStopped{0};
+
+inline void no_progress(void*, int, int, double) {}
+
+// Everything a search reads from outside its own state besides the graph and
+// the parameters: where its CPU time is measured, who may stop it, and where
+// its progress goes.  Nothing of it is global, so searches may run in several
+// threads at once.
+struct SearchEnv {
+  // CPU time is counted on `cpu_clock`, from process start (the programs: the
+  // limit includes loading, as their command line says) or from the start of
+  // the search (a library solve, on the calling thread's clock).
+  clockid_t cpu_clock = CLOCK_PROCESS_CPUTIME_ID;
+  bool from_process_start = true;
+  // The CPU-time limit in seconds; unset: the parameters' whole seconds.
+  // Callers keep it at most 1e9.
+  bool has_time_limit = false;
+  double time_limit = 0;
+  // Nonzero asks the search to stop at its next loop test (the programs'
+  // signal handler stores the signal number).
+  const std::atomic<int>* stop = &kNeverStopped;
+  // Called every 100000 iterations with the iteration, the best set's size and weight.
+  void (*progress)(void* ctx, int iter, int best_size, double best_weight) = no_progress;
+  void* progress_ctx = nullptr;
+};
+
 template <class P, class R = CRand>
 struct SearchState {
   using Profile = P;
@@ -100,15 +127,19 @@ struct SearchState {
   CpuTimeLimit time_limit;
 
   // Best record.
-  long start_time = 0;       // clock ticks; times are measured from process start
+  long start_time = 0;       // CPU-clock ticks at the start of the measure (0: process start)
   double best_weight = 0;
   int best_iter = 0;
-  long best_end_time = 0;    // clock() when the best was recorded
+  long best_end_time = 0;    // CPU-clock ticks when the best was recorded
   int best_size = 0;         // members of the best set
   std::vector<int> best_vertex;
 
   R rng;
   DivisorTable divisor;  // modulus test of the tie draws (counts 1 .. n + 1)
+
+  // Clock, stop flag and progress of this search.  Kept after the fields
+  // the moves read, whose offsets it would otherwise change.
+  SearchEnv env;
 
   SearchState() = default;
   SearchState(const SearchState&) = delete;
@@ -137,9 +168,11 @@ int num_v_adj(const SearchState<P, R>& s, int k) {
 // One-time initialisation after loading: empty C, every vertex waiting in
 // pos_lst in ascending order, generator seeded, empty best record.
 template <class P, class R>
-void init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params) {
+void init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params,
+               const SearchEnv& env = {}) {
   s.g = &g;
   s.params = params;
+  s.env = env;
   const int n = s.n_vertex = g.n_vertex;
   s.dweight.assign(g.v_weight.data(), g.v_weight.data() + n);
   s.pos_lst = ral_init(n);
@@ -165,8 +198,10 @@ void init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams&
   s.rng.seed(static_cast<unsigned>(params.para_seed));
   s.cur_weight = 0;
   s.cur_iter = 0;
-  s.start_time = 0;
-  s.time_limit = CpuTimeLimit{};
+  s.start_time = env.from_process_start ? 0 : cpu_ticks(env.cpu_clock);
+  s.time_limit = make_cpu_limit(
+      static_cast<float>(env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond)),
+      env.cpu_clock, s.start_time);
   s.best_vertex.assign(n, 0);
   s.best_iter = 0;
   s.best_weight = 0;
@@ -198,25 +233,27 @@ void reinit_data(SearchState<P, R>& s) {
 template <class P, class R>
 void record_current(SearchState<P, R>& s) {
   s.best_weight = s.cur_weight;
-  s.best_end_time = static_cast<long>(std::clock());
+  s.best_end_time = cpu_ticks(s.env.cpu_clock);
   s.best_iter = s.cur_iter;
   s.best_size = s.cur_c_set->vnum;
   for (int i = 0; i < s.cur_c_set->vnum; i++) s.best_vertex[i] = s.cur_c_set->vlist[i];
 }
 
-// Number of the signal (SIGINT, SIGTERM) that asked the search to stop, 0
-// while none has; written only by the driver's signal handler.
-inline volatile std::sig_atomic_t search_stop_signal = 0;
-
 // The loop test of both search loops: go on while cur_iter is below the
-// iteration bound and, only when it is, while no stop was asked for by a
-// signal and the process CPU time in single precision is below the limit.
-// (No clock is read once the bound is hit.)
+// iteration bound and, only when it is, while no stop was asked for and the
+// CPU time in single precision is below the limit.  (No clock is read once
+// the bound is hit.)
 template <class P, class R>
 bool loop_continues(SearchState<P, R>& s, int max_iter) {
   if (!(s.cur_iter < max_iter)) return false;
-  if (search_stop_signal != 0) return false;
-  return cpu_time_below_limit(s.time_limit, s.params.para_max_seond, s.start_time);
+  if (s.env.stop->load(std::memory_order_relaxed) != 0) return false;
+  return cpu_time_below_limit(s.time_limit);
+}
+
+// Progress every 100000 iterations of the search loop.
+template <class P, class R>
+void report_progress(const SearchState<P, R>& s) {
+  s.env.progress(s.env.progress_ctx, s.cur_iter, s.best_size, s.best_weight);
 }
 
 // Debugging aid: asserts the partition of the candidate lists.

@@ -1,25 +1,28 @@
 // The run driver shared by both programs: parse, echo, load, search, verify,
 // print.  `Program` supplies the output words (Program::kText), the loader
-// under the program's own name, and solve() with its search state type.
+// under the program's own name, and the library's search variant (kVariant).
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <type_traits>
 
 #include "core/rng.h"
 #include "frontend/interrupt.h"
-#include "readers/loader.h"
 #include "frontend/params.h"
 #include "frontend/report.h"
+#include "mavu/engine.h"
+#include "readers/loader.h"
+
+inline void print_progress(void* format, int iter, int best_size, double best_weight) {
+  std::printf(static_cast<const char*>(format), iter, best_size, best_weight);
+}
 
 // The end of a run: verify the best set, print it and the report line.
-template <class Program, class State, class G>
-int verify_and_report(State& state, const G& graph, const RunParams& params) {
+template <class Program, class G>
+int verify_and_report(mavu::engine::BestSet& found, const G& graph, const RunParams& params) {
   const ProgramText& text = Program::kText;
-  BestRecord best{state.best_vertex.data(), state.best_size, state.best_weight,
-                  state.best_iter,          state.best_end_time, state.start_time};
+  BestRecord best{found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
+                  found.iteration,       found.end_ticks,                          found.start_ticks};
   // The check sees the set in the order the search recorded it.
   const double tolerance =
       check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
@@ -69,21 +72,17 @@ int run_program(int argc, char** argv) {
   }
 
   interrupt_stops_search();
-  // The search is compiled once per generator type and graph layout; the
-  // generator that reproduces the C library's sequence for this seed and the
-  // layout the loader chose are picked here, outside the loops.
-  return with_generator_for_seed(static_cast<unsigned>(params.para_seed), [&](auto generator) {
-    auto run = [&](const auto& g) {
-      using G = std::remove_cvref_t<decltype(g)>;
-      auto state = std::make_unique<typename Program::template State<decltype(generator), G>>();
-      Program::solve(*state, g, params);
-      return verify_and_report<Program>(*state, g, params);
-    };
-    switch (graph.layout) {
-      case GraphLayout::sparse16: return run(graph.sparse16);
-      case GraphLayout::sparse32: return run(graph.sparse32);
-      case GraphLayout::dense: break;
-    }
-    return run(graph.dense);
-  });
+  // Process CPU time from process start, the signal handlers' stop flag and
+  // the progress lines on standard output; the generator that reproduces the
+  // C library's sequence for this seed.  The search is compiled once per
+  // generator and graph layout; both are picked outside the loops.
+  SearchEnv env;
+  env.stop = &interrupt_stop_flag();
+  env.progress = print_progress;
+  env.progress_ctx = const_cast<char*>(text.progress_format);
+  const mavu::engine::Generator generator = feedback_rand_matches_c_library(static_cast<unsigned>(params.para_seed))
+                                                ? mavu::engine::Generator::own
+                                                : mavu::engine::Generator::c_library;
+  mavu::engine::BestSet found = mavu::engine::run<Program::kVariant>(generator, graph, params, env);
+  return visit_layout(graph, [&](const auto& g) { return verify_and_report<Program>(found, g, params); });
 }

@@ -1,12 +1,12 @@
 #include "frontend/interrupt.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
-#include "core/state.h"
 
 namespace {
 
@@ -14,6 +14,10 @@ const char* g_program = "";
 // 0 while the command line and the instance are read: a signal then ends the
 // process at once, since there is nothing to report yet.
 volatile std::sig_atomic_t g_searching = 0;
+// The signal that stopped the search, 0 while none has; the search reads it
+// at every loop test.  Stored from the handler, hence lock-free.
+std::atomic<int> g_stop{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 const char* signal_name(int sig) { return sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : "signal"; }
 
@@ -43,8 +47,8 @@ void write_text(const char* s) {
 
 void on_signal(int sig) {
   if (!g_searching) end_now(sig, "while loading the instance; nothing was searched");
-  if (search_stop_signal != 0) end_now(sig, "again; the report was cut short");
-  search_stop_signal = sig;
+  if (g_stop.load(std::memory_order_relaxed) != 0) end_now(sig, "again; the report was cut short");
+  g_stop.store(sig, std::memory_order_relaxed);
 }
 
 void install(int sig) {
@@ -73,7 +77,9 @@ void install_interrupt_handlers(const char* program) {
 
 void interrupt_stops_search() { g_searching = 1; }
 
-int interrupt_signal() { return search_stop_signal; }
+int interrupt_signal() { return g_stop.load(std::memory_order_relaxed); }
+
+const std::atomic<int>& interrupt_stop_flag() { return g_stop; }
 
 void report_interrupted(const char* program, int sig, bool reported) {
   std::fprintf(stderr, "%s: interrupted by signal %d (%s); the best set found so far %s\n", program, sig,

@@ -1,8 +1,8 @@
 // Interrupted runs and lost output.
 //
 // SIGINT and SIGTERM (a person's Ctrl-C, a job scheduler's time limit) do not
-// lose the search: the first one, once the search runs, sets
-// search_stop_signal, the search loop stops at its next loop test, and the
+// lose the search: the first one, once the search runs, sets the stop flag
+// the search was given, the search loop stops at its next loop test, and the
 // driver verifies and reports the best set as after a normal end, then says on
 // standard error that the run was interrupted and ends with 128 + the signal
 // number.  A signal while the instance is read or parsed (nothing has been
@@ -14,6 +14,8 @@
 // the failed write returns EPIPE instead of killing the process silently, and
 // the driver checks standard output after the echo and after the report.
 #pragma once
+
+#include <atomic>
 
 // Exit status of a run whose standard output could not be written (the
 // conventional "input/output error" status of sysexits).
@@ -30,6 +32,9 @@ void interrupt_stops_search();
 
 // The signal that stopped the run, 0 when none arrived.
 int interrupt_signal();
+
+// The flag the handlers set to the signal that stops the search.
+const std::atomic<int>& interrupt_stop_flag();
 
 // Writes the one-line notice of an interrupted run to standard error;
 // `reported` tells whether the best set reached standard output.

@@ -1,4 +1,5 @@
-// Verification of the best set and the report that experiment scripts collect.
+// The report that experiment scripts collect (the check of the best set is
+// in verify/check.h).
 #pragma once
 
 #include <cmath>
@@ -8,48 +9,17 @@
 #include "graph/dense.h"
 #include "graph/heap_array.h"
 #include "frontend/params.h"
+#include "verify/check.h"
 
 // The words and precisions in which the two programs' outputs differ.
 struct ProgramText {
   const char* name;          // first word of the usage line
   const char* solver_line;   // "@solver=..." line of the result block
   const char* objv_format;   // "#objv=..." line with the program's precision
+  const char* progress_format;  // line every 100000 iterations: iteration, best size, best weight
   bool heading_with_size;    // "Final result(size %d):" rather than "Final solution:"
   double check_tolerance;    // tolerance of the final weight check for ordinary weights
 };
-
-// 1 when the listed vertices are pairwise conflict-free and their weights, summed
-// in list order, lie strictly within `tolerance` of `weight`; else 0.
-// The bit matrix tests every pair (O(count^2) lookups); the compressed
-// layout marks the listed vertices and walks their conflict lists instead
-// (O(n + their degrees)), which gives the same verdict for any list.
-template <class G>
-int check_solution(const G& g, const int* vertices, int count, double weight, double tolerance) {
-  bool marked = false;
-  HeapArray<uint8_t> mark;
-  if constexpr (!G::kDense) marked = mark.alloc(static_cast<size_t>(g.n_vertex), true);
-  if (marked) {
-    for (int i = 0; i < count; i++) mark[static_cast<size_t>(vertices[i])] = 1;
-    for (int i = 0; i < count; i++) {
-      const auto* adj = g.v_adj[vertices[i]];
-      for (int k = 0; k < g.v_edge_count[vertices[i]]; k++)
-        if (mark[adj[k]]) return 0;
-    }
-  } else {
-    for (int i = 0; i < count; i++)
-      for (int j = i + 1; j < count; j++)
-        if (g.conflict(vertices[i], vertices[j])) return 0;
-  }
-  double sum = 0.0;
-  for (int i = 0; i < count; i++) sum += g.v_weight[static_cast<size_t>(vertices[i])];
-  // A difference that is not a number fails too.
-  return std::fabs(sum - weight) < tolerance ? 1 : 0;
-}
-
-// The tolerance of the final check of a set recorded at iteration best_iter
-// on the n given weights: `base` while rounding cannot reach it, else a bound
-// on the rounding of the search's running set weight (see report.cpp).
-double check_tolerance(double base, const double* weights, int n, int best_iter);
 
 // Tick difference -> seconds, rounded to single precision as the result block shows it.
 float ticks_to_seconds(long ticks);

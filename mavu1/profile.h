@@ -15,6 +15,7 @@ struct Mavu1Profile : GainThresholdPartition {
       "mavu1",
       "@solver=mwcp",
       "#objv=%f\n",
+      "ITER %d, best size %d  best weight %f\n",
       true,
       1e-8,
   };

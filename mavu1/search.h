@@ -115,7 +115,7 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
       window_len = window_hits = 0;
     }
     if (s.cur_iter % 100000 == 0)
-      std::printf("ITER %d, best size %d  best weight %f\n", s.cur_iter, s.best_size, s.best_weight);
+      report_progress(s);
     if (stall > p.para_depth) {
       // The directed restart sees the search's tabu marks; none survive it.
       if (s.rng() % 100 < p.para_directed_prob) {
@@ -133,8 +133,8 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
 
 template <class P, class R>
   requires Mavu1Search<P>
-int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params) {
-  init_data(s, g, params);
+int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
+  init_data(s, g, params, env);
   random_restart(s);
   estimate_init_thresh(s);
   tabu_search(s, params.para_max_iter);

@@ -16,6 +16,7 @@ struct Mavu2Profile : ConflictThresholdPartition {
       "mavu2",
       "@solver=mavu2",
       "#objv=%.5f\n",
+      "ITER %d, best size %d  best weight %.4f\n",
       false,
       1e-5,
   };

@@ -28,7 +28,6 @@ template <class P, class R>
   requires Mavu2Search<P>
 void tabu_search(SearchState<P, R>& s, int max_iter) {
   const SearchParams& p = s.params;
-  int& best_total_size = s.best_size;
   int stall = 0;
   for (;;) {
     if (!loop_continues(s, max_iter)) return;
@@ -52,7 +51,7 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
     s.cur_iter++;
 
     if (s.cur_iter % 100000 == 0)
-      std::printf("ITER %d, best size %d  best weight %.4f\n", s.cur_iter, best_total_size, s.best_weight);
+      report_progress(s);
     if (stall > p.para_depth) {
       // The directed restart starts with no tabu vertex; its tenure-1 marks
       // survive into the next iteration.
@@ -71,8 +70,8 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
 
 template <class P, class R>
   requires Mavu2Search<P>
-int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params) {
-  init_data(s, g, params);
+int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
+  init_data(s, g, params, env);
   init_solution(s);
   tabu_search(s, params.para_max_iter);
   return 0;

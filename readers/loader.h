@@ -53,6 +53,18 @@ struct LoadedGraph {
   SparseConflictGraph<uint32_t> sparse32;
 };
 
+// Calls f with the member of `g` that the loader built (the search and the
+// check are compiled once per layout; this is the one place that picks).
+template <class F>
+decltype(auto) visit_layout(const LoadedGraph& g, F&& f) {
+  switch (g.layout) {
+    case GraphLayout::sparse16: return f(g.sparse16);
+    case GraphLayout::sparse32: return f(g.sparse32);
+    case GraphLayout::dense: break;
+  }
+  return f(g.dense);
+}
+
 // Loads `path` into the layout chosen for it from the counts of its header.
 // A clique instance is built through the bit matrix (at most 46341
 // vertices); an independent-set instance (-c 1) in the compressed layout

@@ -1,0 +1,12 @@
+#include "mavu/engine_run.h"
+#include "mavu1/search.h"
+
+namespace mavu::engine {
+
+template <>
+BestSet run<Variant::mavu1>(Generator generator, const LoadedGraph& g, const SearchParams& params,
+                            const SearchEnv& env) {
+  return detail::run_with<Mavu1State>(generator, g, params, env);
+}
+
+}  // namespace mavu::engine

@@ -1,0 +1,12 @@
+#include "mavu/engine_run.h"
+#include "mavu2/search.h"
+
+namespace mavu::engine {
+
+template <>
+BestSet run<Variant::mavu2>(Generator generator, const LoadedGraph& g, const SearchParams& params,
+                            const SearchEnv& env) {
+  return detail::run_with<Mavu2State>(generator, g, params, env);
+}
+
+}  // namespace mavu::engine

@@ -1,0 +1,38 @@
+// The body of engine::run, included by the one file per variant that
+// instantiates it.
+#pragma once
+
+#include <memory>
+#include <type_traits>
+
+#include "core/rng.h"
+#include "mavu/engine.h"
+
+namespace mavu::engine::detail {
+
+template <class State>
+BestSet run_state(const graph_of_t<typename State::Profile>& g, const SearchParams& params, const SearchEnv& env) {
+  // The state is large (several arrays of n); it lives on the heap.
+  auto s = std::make_unique<State>();
+  solve(*s, g, params, env);
+  BestSet best;
+  best.vertices.assign(s->best_vertex.begin(), s->best_vertex.begin() + s->best_size);
+  best.weight = s->best_weight;
+  best.iteration = s->best_iter;
+  best.end_ticks = s->best_end_time;
+  best.start_ticks = s->start_time;
+  return best;
+}
+
+// The search is compiled once per generator and graph layout; the choice is
+// made here, outside the loops.
+template <template <class, class> class State>
+BestSet run_with(Generator generator, const LoadedGraph& loaded, const SearchParams& params, const SearchEnv& env) {
+  return visit_layout(loaded, [&](const auto& g) {
+    using G = std::remove_cvref_t<decltype(g)>;
+    if (generator == Generator::own) return run_state<State<FeedbackRand, G>>(g, params, env);
+    return run_state<State<CRand, G>>(g, params, env);
+  });
+}
+
+}  // namespace mavu::engine::detail

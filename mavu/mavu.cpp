@@ -1,0 +1,209 @@
+#include "mavu/mavu.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+
+#include "mavu/engine.h"
+#include "readers/graph_builder.h"
+#include "readers/loader.h"
+#include "verify/check.h"
+
+namespace mavu {
+
+namespace detail {
+
+// The search works on the conflict graph: the complement of the graph for a
+// clique, the graph itself for an independent set.  The loader builds the
+// clique's; the other is its complement, built the first time a solve asks
+// for it (and kept: a Graph is shared by its copies and may be solved in
+// several threads at once).
+//
+// Both are kept in the bit-matrix layout (at most 46341 vertices): the search
+// is the same draw for draw in either layout.
+struct GraphData {
+  LoadedGraph clique_graph;  // layout: dense
+  ConflictGraph& clique = clique_graph.dense;
+  mutable std::once_flag independent_once;
+  mutable LoadedGraph independent_graph;  // layout: dense
+  ConflictGraph& independent = independent_graph.dense;
+  mutable bool independent_ok = false;
+
+  const LoadedGraph* conflict_graph(bool independent_set) const {
+    if (!independent_set) return &clique_graph;
+    std::call_once(independent_once, [this] { independent_ok = build_complement(); });
+    return independent_ok ? &independent_graph : nullptr;
+  }
+
+  // Every pair that does not conflict in `clique` conflicts in `independent`:
+  // the clique's conflicts are the edges of a file whose clique graph it is.
+  bool build_complement() const {
+    DenseGraphBuilder<InstanceMode::clique> b(independent);
+    if (!b.begin(clique.n_vertex, clique.n_edge)) return false;
+    for (int v = 0; v < clique.n_vertex; v++) {
+      b.set_weight(v, clique.v_weight[static_cast<size_t>(v)]);
+      for (int k = 0; k < clique.v_edge_count[static_cast<size_t>(v)]; k++) {
+        const int u = clique.v_adj[static_cast<size_t>(v)][k];
+        if (u > v) b.add_edge(v, u);
+      }
+    }
+    return b.finish();
+  }
+};
+
+struct GraphAccess {
+  static Graph make(std::shared_ptr<const GraphData> data, Status status, std::string message) {
+    Graph g;
+    g.data_ = std::move(data);
+    g.status_ = status;
+    g.message_ = std::move(message);
+    return g;
+  }
+  static const GraphData& data(const Graph& g) { return *g.data_; }
+};
+
+}  // namespace detail
+
+namespace {
+
+Graph failed_graph(Status status, std::string message) {
+  return detail::GraphAccess::make(nullptr, status, std::move(message));
+}
+
+Graph built_graph(std::shared_ptr<const detail::GraphData> data) {
+  return detail::GraphAccess::make(std::move(data), Status::ok, {});
+}
+
+std::string format(const char* fmt, long long a, long long b = 0) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, fmt, a, b);
+  return buf;
+}
+
+engine::Variant variant_of(Program p) { return p == Program::mavu2 ? engine::Variant::mavu2 : engine::Variant::mavu1; }
+
+Result failure(Status status, std::string message) {
+  Result r;
+  r.status = status;
+  r.message = std::move(message);
+  return r;
+}
+
+}  // namespace
+
+Graph::Graph() : status_(Status::invalid_input), message_("no graph") {}
+
+Graph Graph::from_file(const std::string& path) {
+  auto data = std::make_shared<detail::GraphData>();
+  LoadResult loaded = load_conflict_graph(path.c_str(), data->clique);
+  switch (loaded.status) {
+    case LoadStatus::ok: break;
+    case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(loaded.message));
+    case LoadStatus::invalid: {
+      const bool memory = loaded.message.find("cannot allocate") != std::string::npos;
+      return failed_graph(memory ? Status::out_of_memory : Status::invalid_input, std::move(loaded.message));
+    }
+  }
+  return built_graph(std::move(data));
+}
+
+Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
+  if (n < 1 || n > kMaxVertices)
+    return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 1 and %lld", n, kMaxVertices));
+  if (!weights.empty() && weights.size() != static_cast<size_t>(n))
+    return failed_graph(Status::invalid_input,
+                        format("%lld weights for %lld vertices", static_cast<long long>(weights.size()), n));
+  double total = 0;
+  for (size_t v = 0; v < weights.size(); v++) {
+    if (!std::isfinite(weights[v]) || !(weights[v] > 0))
+      return failed_graph(Status::invalid_input,
+                          format("the weight of vertex %lld is not a finite positive number", static_cast<long long>(v)));
+    total += weights[v];
+  }
+  if (!std::isfinite(total))
+    return failed_graph(Status::invalid_input, "the vertex weights add up to more than a double can hold");
+
+  auto data = std::make_shared<detail::GraphData>();
+  DenseGraphBuilder<InstanceMode::clique> b(data->clique);
+  if (!b.begin(n, static_cast<long long>(edges.size())))
+    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  for (size_t v = 0; v < weights.size(); v++) b.set_weight(static_cast<int>(v), weights[v]);
+  for (size_t k = 0; k < edges.size(); k++) {
+    const auto [x, y] = edges[k];
+    if (x < 0 || x >= n || y < 0 || y >= n)
+      return failed_graph(Status::invalid_input,
+                          format("edge %lld has a vertex outside 0 .. %lld", static_cast<long long>(k), n - 1));
+    if (x == y) return failed_graph(Status::invalid_input, format("edge %lld is a loop", static_cast<long long>(k)));
+    if (!b.add_edge(x, y))
+      return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", static_cast<long long>(k)));
+  }
+  if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  return built_graph(std::move(data));
+}
+
+int Graph::vertex_count() const { return data_ ? data_->clique.n_vertex : 0; }
+
+double Graph::weight(int v) const {
+  return data_ && v >= 0 && v < vertex_count() ? data_->clique.v_weight[static_cast<size_t>(v)] : 0.0;
+}
+
+Result solve(const Graph& graph, const Options& o) {
+  if (!graph.ok()) return failure(graph.status(), graph.message());
+  if (std::isnan(o.time_limit)) return failure(Status::invalid_options, "the time limit is not a number");
+  if (std::isnan(o.target)) return failure(Status::invalid_options, "the target is not a number");
+  if (o.program != Program::mavu1 && o.program != Program::mavu2)
+    return failure(Status::invalid_options, "unknown program");
+
+  SearchParams p;
+  p.para_seed = o.seed;
+  p.para_max_iter = o.max_iterations;
+  p.para_opt = o.target;
+  p.para_depth = o.depth;
+  p.para_directed_prob = o.directed_percent;
+  SearchEnv env;
+  env.cpu_clock = CLOCK_THREAD_CPUTIME_ID;
+  env.from_process_start = false;
+  env.has_time_limit = true;
+  env.time_limit = std::min(o.time_limit, 1e9);
+  if (o.stop) env.stop = &o.stop->flag();
+
+  const LoadedGraph* loaded = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
+  if (!loaded) return failure(Status::out_of_memory, "cannot allocate memory for the independent-set graph");
+  const engine::Variant variant = variant_of(o.program);
+  // The library never touches the C library's generator: its draws come from
+  // the state's own copy of the GNU C library's sequence (the programs' runs
+  // wherever the C library is GNU's).
+  engine::BestSet best = variant == engine::Variant::mavu1
+                             ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *loaded, p, env)
+                             : engine::run<engine::Variant::mavu2>(engine::Generator::own, *loaded, p, env);
+  const ConflictGraph* g = &loaded->dense;
+  // The programs' final check, with their tolerance.
+  const double tolerance =
+      ::check_tolerance(engine::base_tolerance(variant), g->v_weight.data(), g->n_vertex, best.iteration);
+  if (!check_solution(*g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight, tolerance))
+    return failure(Status::check_failed, "check ERROR");
+
+  Result r;
+  r.vertices = std::move(best.vertices);
+  std::sort(r.vertices.begin(), r.vertices.end());
+  r.weight = best.weight;
+  r.best_iteration = best.iteration;
+  r.best_time = static_cast<double>(best.end_ticks - best.start_ticks) / 1e6;
+  r.stopped = o.stop && o.stop->stop_requested();
+  return r;
+}
+
+const char* to_string(Status status) {
+  switch (status) {
+    case Status::ok: return "ok";
+    case Status::cannot_open: return "cannot_open";
+    case Status::invalid_input: return "invalid_input";
+    case Status::out_of_memory: return "out_of_memory";
+    case Status::invalid_options: return "invalid_options";
+    case Status::check_failed: return "check_failed";
+  }
+  return "unknown";
+}
+
+}  // namespace mavu

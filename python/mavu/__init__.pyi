@@ -1,0 +1,22 @@
+import os
+from typing import Any, Iterable, List, Optional, Sequence, Tuple, Union
+
+class Result:
+    vertices: List[Any]
+    weight: float
+    best_iteration: int
+    best_time: float
+
+GraphSource = Union[str, bytes, os.PathLike, Any]
+
+def max_weight_clique(graph: Optional[GraphSource] = ..., *, edges: Optional[Iterable[Tuple[int, int]]] = ...,
+                      weights: Optional[Sequence[float]] = ..., program: str = ..., seed: int = ...,
+                      time_limit: Optional[float] = ..., max_iterations: int = ..., target: Optional[float] = ...,
+                      depth: int = ..., directed_percent: int = ...) -> Result: ...
+
+def max_weight_independent_set(graph: Optional[GraphSource] = ..., *,
+                               edges: Optional[Iterable[Tuple[int, int]]] = ...,
+                               weights: Optional[Sequence[float]] = ..., program: str = ..., seed: int = ...,
+                               time_limit: Optional[float] = ..., max_iterations: int = ...,
+                               target: Optional[float] = ..., depth: int = ...,
+                               directed_percent: int = ...) -> Result: ...

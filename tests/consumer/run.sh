@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the build tree into a scratch prefix, builds the consumer against
+# it with find_package(mavu), and compares its run with mavu1's.
+#   tests/consumer/run.sh BUILD_DIR INSTANCE
+set -euo pipefail
+build=$1 instance=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+# A sanitized library needs a sanitized consumer (CONSUMER_CXX_FLAGS).
+cmake -S "$here" -B "$work/build" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS="${CONSUMER_CXX_FLAGS:-}" >/dev/null
+cmake --build "$work/build" >/dev/null
+LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/build/consumer" "$instance" >"$work/got"
+"$work/prefix/bin/mavu1" -f "$instance" -t 1000 -s 5 -i 20000 | sed -n '/^Final/{n;p}; /^#objv/p' >"$work/want"
+diff "$work/want" "$work/got"
+# The Python package, when built, is installed too.
+if [[ -n "${MAVU_PYTHON:-}" ]]; then
+  site=$(cd "$work/prefix" && echo lib/python3*/site-packages)
+  got=$(PYTHONPATH="$work/prefix/$site" "$MAVU_PYTHON" -c \
+    "import mavu; print(*mavu.max_weight_clique('$instance', seed=5, max_iterations=20000).vertices)")
+  [[ "$got " == "$(head -1 "$work/want")" ]] || { echo "python: $got"; exit 1; }
+fi
+echo "consumer run identical to mavu1's"

@@ -1,0 +1,206 @@
+// The library against the programs: the same runs from a file, from an edge
+// list and in independent-set mode (-c 1, and on the complement); solves in threads;
+// errors as values; a solve stopped from another thread.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "mavu/mavu.h"
+#include "support.h"
+
+namespace {
+
+const std::string kData = MAVU_TEST_DATA_DIR;
+const std::string kInstances = std::string(MAVU_TESTS_DIR) + "/regression/instances";
+
+struct LibRun {
+  const char* name;
+  std::string file;
+  mavu::Program program;
+  int seed, iterations, depth, directed;
+  double target;
+};
+
+// The set, the #objv and #bestiter lines of the program's run with these options.
+std::string program_run(const LibRun& r, int complement = 0) {
+  char cmd[2048];
+  std::snprintf(cmd, sizeof cmd, "'%s' -f '%s' -t 1000 -s %d -i %d -l %d -p %d -o %.17g -c %d",
+                r.program == mavu::Program::mavu1 ? MAVU1_BIN : MAVU2_BIN, r.file.c_str(), r.seed, r.iterations,
+                r.depth, r.directed, r.target, complement);
+  FILE* p = popen(cmd, "r");
+  std::string out, summary;
+  for (char buf[4096]; p && std::fgets(buf, sizeof buf, p);) out += buf;
+  if (p) pclose(p);
+  std::istringstream in(out.substr(std::min(out.size(), out.find("\nFinal") + 1)));
+  for (std::string line; std::getline(in, line);)
+    if (!line.starts_with("Final") && !line.starts_with("#besttime") && !line.starts_with("$") &&
+        !line.starts_with("@") && !line.empty())
+      summary += line + "\n";
+  return summary;
+}
+
+// The same three lines from the library's result.
+std::string library_run(const LibRun& r, const mavu::Result& res) {
+  std::string s;
+  for (int v : res.vertices) s += std::to_string(v) + " ";
+  char objv[64];
+  std::snprintf(objv, sizeof objv, r.program == mavu::Program::mavu1 ? "#objv=%f" : "#objv=%.5f", res.weight);
+  return s + "\n" + objv + "\n#bestiter=" + std::to_string(res.best_iteration) + "\n";
+}
+
+mavu::Options options(const LibRun& r) {
+  mavu::Options o;
+  o.program = r.program;
+  o.seed = r.seed;
+  o.max_iterations = r.iterations;
+  o.depth = r.depth;
+  o.directed_percent = r.directed;
+  o.target = r.target;
+  return o;
+}
+
+// The file's graph read independently of the library's loader ("e a b" and "v a w" records).
+mavu::Graph from_edge_list(const std::string& file, bool complement) {
+  std::ifstream in(file);
+  int n = 0;
+  std::vector<std::pair<int, int>> edges;
+  std::vector<std::vector<bool>> adj;
+  std::vector<double> weights;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream f(line);
+    std::string tag, word;
+    f >> tag;
+    if (tag == "p") {
+      f >> word >> n;
+      adj.assign(n, std::vector<bool>(n));
+      for (int i = 0; i < n; i++) weights.push_back((i + 1) % 200 + 1);
+    } else if (int a, b; tag == "e" && f >> a >> b) {
+      adj[a - 1][b - 1] = adj[b - 1][a - 1] = true;
+      edges.push_back({a - 1, b - 1});
+    } else if (double w; tag == "v" && f >> a >> w) {
+      weights[a - 1] = w;
+    }
+  }
+  if (complement) {
+    edges.clear();
+    for (int i = 0; i < n; i++)
+      for (int j = i + 1; j < n; j++)
+        if (!adj[i][j]) edges.push_back({j, i});
+  }
+  return mavu::Graph::from_edges(n, edges, weights);
+}
+
+const LibRun kRuns[] = {
+    {"C125_mavu1", kData + "/C125.9.clq", mavu::Program::mavu1, 5, 20000, 4000, 70, 999999999.0},
+    {"C125_mavu2", kData + "/C125.9.clq", mavu::Program::mavu2, 7, 20000, 4000, 70, 999999999.0},
+    {"brock_mavu1_shallow", kData + "/brock200_2.clq", mavu::Program::mavu1, 3, 30000, 50, 100, 999999999.0},
+    {"keller4_mavu2_random_restarts", kData + "/keller4.clq", mavu::Program::mavu2, 11, 30000, 200, 0, 999999999.0},
+    {"frac_mavu2_target", kInstances + "/g40_frac.clq", mavu::Program::mavu2, 2, 50000, 30, 50, 20.0},
+    {"p_hat300_mavu1", kInstances + "/p_hat300-1.clq", mavu::Program::mavu1, 1, 50000, 4000, 70, 999999999.0},
+};
+
+class Library : public testing::TestWithParam<LibRun> {};
+
+TEST_P(Library, FileEdgeListAndIndependentSetModeGiveTheProgramsRun) {
+  const LibRun& r = GetParam();
+  const std::string expected = program_run(r);
+  ASSERT_NE(expected, "");
+  mavu::Options o = options(r);
+  const mavu::Result from_file = mavu::solve(mavu::Graph::from_file(r.file), o);
+  ASSERT_TRUE(from_file.ok()) << from_file.message;
+  EXPECT_EQ(library_run(r, from_file), expected);
+  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, false), o)), expected);
+  o.independent_set = true;
+  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, true), o)), expected);
+  EXPECT_EQ(library_run(r, mavu::solve(mavu::Graph::from_file(r.file), o)), program_run(r, 1));  // -c 1
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Library, testing::ValuesIn(kRuns), [](const auto& info) { return info.param.name; });
+
+// The two clique runs find their best late (after 166040 and 245839
+// iterations), so they overlap while they draw; the third builds the
+// independent-set graph of the shared Graph at the same time.
+TEST(LibraryThreads, SolvesAtOnceGiveTheSequentialResults) {
+  const mavu::Graph g = mavu::Graph::from_file(kData + "/MANN_a27.clq");
+  mavu::Options o[3];
+  o[0].seed = 4, o[0].max_iterations = 300000, o[0].depth = 50;
+  o[1].seed = 2, o[1].max_iterations = 300000, o[1].depth = 50, o[1].program = mavu::Program::mavu2;
+  o[2].seed = 1, o[2].max_iterations = 20000, o[2].independent_set = true;
+  mavu::Result par[3];
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 3; i++) threads.emplace_back([&, i] { par[i] = mavu::solve(g, o[i]); });
+  for (auto& t : threads) t.join();
+  for (int i = 0; i < 3; i++) {
+    const mavu::Result seq = mavu::solve(g, o[i]);
+    EXPECT_EQ(par[i].vertices, seq.vertices) << i;
+    EXPECT_EQ(par[i].weight, seq.weight) << i;
+    EXPECT_EQ(par[i].best_iteration, seq.best_iteration) << i;
+  }
+}
+
+TEST(LibraryErrors, StatusAndTheProgramsMessage) {
+  const std::string bad = testing::TempDir() + "mavu_bad.clq";
+  std::ofstream(bad) << "p edge 3 1\ne 1 9\n";
+  const std::string missing = testing::TempDir() + "mavu_missing.clq";
+  mavu::Options nan_limit;
+  nan_limit.time_limit = std::nan("");
+  const struct {
+    mavu::Result r;
+    mavu::Status status;
+    std::string message;
+  } cases[] = {
+      {mavu::solve(mavu::Graph::from_file(missing)), mavu::Status::cannot_open, "Can not open file " + missing},
+      {mavu::solve(mavu::Graph::from_file(bad)), mavu::Status::invalid_input, ""},
+      {mavu::solve(mavu::Graph()), mavu::Status::invalid_input, "no graph"},
+      {mavu::solve(mavu::Graph::from_edges(3, {{0, 3}})), mavu::Status::invalid_input, "edge 0 has a vertex outside 0 .. 2"},
+      {mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {1, 0}})), mavu::Status::invalid_input, "edge 1 repeats an earlier edge"},
+      {mavu::solve(mavu::Graph::from_edges(2, {}, {1.0, -1.0})), mavu::Status::invalid_input,
+       "the weight of vertex 1 is not a finite positive number"},
+      {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options, "the time limit is not a number"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(mavu::to_string(c.r.status), mavu::to_string(c.status)) << c.message;
+    EXPECT_TRUE(c.r.vertices.empty());
+    if (!c.message.empty()) {
+      EXPECT_EQ(c.r.message, c.message);
+    }
+  }
+  // The loader's line, as the program writes it on standard error.
+  FILE* p = popen(("'" MAVU1_BIN "' -f '" + bad + "' -t 5 2>&1 >/dev/null").c_str(), "r");
+  char line[512] = "";
+  if (p && !std::fgets(line, sizeof line, p)) line[0] = '\0';
+  if (p) pclose(p);
+  EXPECT_EQ(cases[1].r.message + "\n", line);
+  std::remove(bad.c_str());
+}
+
+TEST(LibraryStop, AStopFromAnotherThreadEndsTheSolveWithItsBestSet) {
+  const mavu::Graph g = mavu::Graph::from_file(kData + "/keller4.clq");
+  mavu::StopToken stop;
+  mavu::Options o;
+  o.stop = &stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop.request_stop();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const mavu::Result r = mavu::solve(g, o);  // 10^8 iterations (about a minute) unless stopped
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  stopper.join();
+  ASSERT_TRUE(r.ok()) << r.message;
+  EXPECT_TRUE(r.stopped);
+  EXPECT_GT(r.weight, 0);
+  EXPECT_LT(seconds, 10.0);
+  // Stopped before the first iteration: the starting set, as after -i 0.
+  mavu::Options zero;
+  zero.max_iterations = 0;
+  const mavu::Result at_start = mavu::solve(g, o), no_iterations = mavu::solve(g, zero);
+  EXPECT_TRUE(at_start.stopped);
+  EXPECT_EQ(at_start.vertices, no_iterations.vertices);
+  EXPECT_EQ(at_start.best_iteration, 0);
+}
+
+}  // namespace
