@@ -320,7 +320,9 @@ TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
     auto& [weights, lists] = graphs[k.name];
     weights.assign(cg.v_weight.data(), cg.v_weight.data() + cg.n_vertex);
     for (int v = 0; v < cg.n_vertex; v++) lists.emplace_back(cg.v_adj[v], cg.v_adj[v] + cg.v_edge_count[v]);
-    if (!k.same_as.empty()) EXPECT_TRUE(graphs[k.name] == graphs[k.same_as]);
+    if (!k.same_as.empty()) {
+      EXPECT_TRUE(graphs[k.name] == graphs[k.same_as]);
+    }
   }
   // Equal graphs give equal runs; only reading a pipe and the independent-set
   // mode change more than the graph, so only those are run against plain.clq.

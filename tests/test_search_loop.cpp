@@ -147,7 +147,7 @@ TEST(Mavu1Threshold, ShiftsAndEstimatesMoveMembersInScanOrder) {
   };
   for (const auto& c : cases) {
     ConflictGraph g;
-    build(g, InputGraph{static_cast<int>(c.gains.size())});
+    build(g, InputGraph{static_cast<int>(c.gains.size()), {}, {}});
     Mavu1State<ScriptedRng> s;
     init_data(s, g, make_params(0));
     ral_clear(s.pos_lst);
