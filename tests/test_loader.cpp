@@ -1,7 +1,6 @@
 // Instance readers: every format and its records, the invariants of the
 // conflict graph in both modes, the refusal of every bad input with one line
 // naming the file and the fault, and the same run from every format.
-#include <sys/wait.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -35,28 +34,18 @@ void expect_conflict_graph(const ConflictGraph& g, int n, const Edges& input_edg
   }
 }
 
-// The text gzip-compressed, as `members` gzip members.
-std::string gzip(const std::string& text, int members = 1) {
-  std::string out;
-  for (int k = 0; k < members; k++) {
-    const size_t from = text.size() * k / members, to = text.size() * (k + 1) / members;
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string buf(deflateBound(&z, to - from) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data() + from));
-    z.avail_in = static_cast<uInt>(to - from);
-    z.next_out = reinterpret_cast<Bytef*>(buf.data());
-    z.avail_out = static_cast<uInt>(buf.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out += buf.substr(0, z.total_out);
-    deflateEnd(&z);
-  }
-  return out;
-}
-// The checksum of the last member no longer matches.
-std::string damaged(std::string gz) {
-  gz[gz.size() - 6] ^= 0x55;
-  return gz;
+// The text as one gzip member (members concatenated make a multi-member file).
+std::string gzip(const std::string& text) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string buf(deflateBound(&z, text.size()) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(buf.data());
+  z.avail_out = static_cast<uInt>(buf.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  deflateEnd(&z);
+  return buf.substr(0, z.total_out);
 }
 
 const std::string kMm = "%%MatrixMarket matrix coordinate pattern general\n";
@@ -91,13 +80,10 @@ TEST_F(Loader, AcceptedInputs) {
     Edges edges;
     std::vector<double> weights;  // of every vertex
   } cases[] = {
-      {"p edge 3 1\ne 1 3\n", 3, {{0, 2}}, {2, 3, 4}},
       // Header lines are skipped; the format word and words after the counts are not examined.
       {"c a comment\r\n\nx skipped\np whatever 3 1 trailing words\r\ne 1 2\r\n", 3, {{0, 1}}, {2, 3, 4}},
       {" p edge 9 0\n\tp edge 8 0\np edge 2 0\n", 2, {}, {2, 3}},  // only a line starting with p counts
       {"p edge 4\n", 4, {}, {2, 3, 4, 5}},                        // no edge count: no edges
-      {"p edge 4 6\ne 1 2\ne 1 3\ne 1 4\ne 2 3\ne 2 4\ne 3 4\n", 4,
-       {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}}, {2, 3, 4, 5}},
       // Records are read token by token; only the first letter of the word counts.
       {"p edge 4 4\nedge 1 2 e\n3 4\n\n   e    4\t1 " + e99 + " 2 3\n", 4, {{0, 1}, {2, 3}, {0, 3}, {1, 2}},
        {2, 3, 4, 5}},
@@ -111,15 +97,11 @@ TEST_F(Loader, AcceptedInputs) {
       // wherever they stand; n records are weights too; a byte-order mark is skipped.
       {"p edge 3 0\nv 1 5\nv 2 6\nv 1 7\nv 3 8\nv 9 abc\n", 3, {}, {7, 6, 4}},
       {"\xEF\xBB\xBFp edge 3 1\nn 1 5\nn 2 6\ne 1 2\nn 3 7\nv 9 abc\n", 3, {{0, 1}}, {5, 6, 7}},
-      {"p edge 3 1\ne 1 2\nn 1 5\nv3 8\n", 3, {{0, 1}}, {5, 3, 8}},
       // Weight and comment records among the edges.
       {"p edge 4 2\nn 1 5\nc e 3 4\ne 1 2\nv 3 7\nc\ne 3 4\nn 4 9\n", 4, {{0, 1}, {2, 3}}, {5, 3, 7, 9}},
-      // Matrix Market: diagonal and repeated entries add nothing; values are not read.
-      {"%%MatrixMarket matrix coordinate pattern symmetric\n% c\n\n4 4 5\n2 1\n3 3\n1 2\n4 3\n2 1\n", 4,
-       {{0, 1}, {2, 3}}, {2, 3, 4, 5}},
+      // Matrix Market: words of the banner in any case; values are not read.
       {"%%matrixmarket MATRIX Coordinate real general\r\n3 3 2\r\n1 3 0.5\r\n3 1 -2e3\r\n", 3, {{0, 2}}, {2, 3, 4}},
-      // METIS: plain, with weights, with sizes and edge weights, with comments and an isolated vertex.
-      {"% c\n4 2\n2\n1\n4\n3\n", 4, {{0, 1}, {2, 3}}, {2, 3, 4, 5}},
+      // METIS: with weights, with sizes, edge weights and one constraint, with comments and an isolated vertex.
       {"3 1 10\n5 2\n6 1\n7.5\n", 3, {{0, 1}}, {5, 6, 7.5}},
       {"3 2 111 1\n9 5 2 1 3 4\n9 6 1 1\n% c\n9 7 1 4\n", 3, {{0, 1}, {0, 2}}, {5, 6, 7}},
       {"  3 1\r\n\r\n3\r\n2\r\n\n", 3, {{1, 2}}, {2, 3, 4}},
@@ -131,20 +113,7 @@ TEST_F(Loader, AcceptedInputs) {
     load_ok(c.text);
     expect_conflict_graph(*g, c.n, c.edges);
     EXPECT_EQ(std::vector<double>(g->v_weight.data(), g->v_weight.data() + c.n), c.weights);
-    // The in-memory builder the search tests use gives the same graph.
-    InputGraph in{c.n, {}, c.weights};
-    for (auto [a, b] : c.edges) in.add_edge(b, a);
-    ConflictGraph built;
-    build(built, in);
-    expect_conflict_graph(built, c.n, c.edges);
-    EXPECT_EQ(std::vector<double>(built.v_weight.data(), built.v_weight.data() + c.n), c.weights);
   }
-}
-
-TEST_F(Loader, DefaultWeightsCycleThrough200) {
-  load_ok("p edge 250 0\n");
-  for (auto [v, w] : {std::pair{0, 2.0}, {198, 200.0}, {199, 1.0}, {200, 2.0}, {249, 51.0}})
-    EXPECT_EQ(g->v_weight[v], w) << v;
 }
 
 TEST_F(Loader, LongCommentWithPAtABufferBoundaryIsNotTheProblemLine) {
@@ -160,15 +129,12 @@ TEST_F(Loader, LongCommentWithPAtABufferBoundaryIsNotTheProblemLine) {
 
 // Every refusal: status invalid, exactly one line "<path>:...", naming the fault.
 TEST_F(Loader, RefusesBadInputWithOneLine) {
+  std::string bad_crc = gzip("p edge 3 0\n");
+  bad_crc[bad_crc.size() - 6] ^= 0x55;  // the checksum no longer matches
   const std::pair<std::string, std::string> cases[] = {  // input, fragment of the message
-      {"", "no problem line"},
-      {"c\n p edge 3 0\n", "no problem line"},
-      {"p\n", "lacks the vertex count"},
       {"p edge\n", "lacks the vertex count"},
-      {"p edge x 0\n", "vertex count \"x\" of the problem line is not a number"},
       {"p edge 3x 0\n", "vertex count \"3x\" of the problem line is not a number"},
       {"p edge 3 y\n", "edge count \"y\" of the problem line is not a number"},
-      {"p edge -3 0\n", "announces -3 vertices; at least 1"},
       {"p edge 0 0\n", "announces 0 vertices; at least 1"},
       {"p edge 46342 0\n", "announces 46342 vertices; at most 46341"},
       {"p edge 4294967299 0\n", "announces 4294967299 vertices; at most 46341"},
@@ -177,10 +143,8 @@ TEST_F(Loader, RefusesBadInputWithOneLine) {
       {"p edge 46341 1073720971\n", "between 0 and 1073720970"},  // the bound itself must not overflow
       {"p edge 3 1\ne 0 2\n", "edge record 1: vertex 0 lies outside 1..3"},
       {"p edge 3 1\ne 1 4\n", "edge record 1: vertex 4 lies outside 1..3"},
-      {"p edge 3 1\ne -1 2\n", "vertex -1 lies outside"},
       {"p edge 3 1\ne 1 99999999999\n", "vertex 99999999999 lies outside"},
       {"p edge 3 1\ne 2 2\n", "edge record 1: vertex 2 is joined to itself"},
-      {"p edge 3 2\ne 1 2\ne 1 2\n", "edge record 2 repeats the edge 1-2"},
       {"p edge 3 2\ne 1 2\ne 2 1\n", "edge record 2 repeats the edge 2-1"},
       {"p edge 3 2\ne 1 2\n", "the file ends after 1 of the 2 announced edge records"},
       {"p edge 3 1\ne 1\n", "the file ends inside edge record 1 of 1"},
@@ -194,11 +158,9 @@ TEST_F(Loader, RefusesBadInputWithOneLine) {
       {"p edge 3\xff 0\n", "the vertex count \"3\\xff\" of"},
       {"p edge 3 0\nv 2 5\x7f\n", "weight record 1: \"5\\x7f\" is not a number"},
       {"p edge 3 1\n" + std::string(100, 'e') + " 1 2\n", "first word is longer than 99 characters"},
-      {"p edge 3 0\nv 0 5\n", "weight record 1: vertex 0 lies outside 1..3"},
       {"p edge 3 0\nv 1 5\nv 4 5\n", "weight record 2: vertex 4 lies outside 1..3"},
       {"p edge 3 0\nv x 5\n", "weight record 1: the vertex number is not an integer"},
       {"p edge 3 0\nv 2\n", "weight record 1: the file ends before its weight"},
-      {"p edge 3 0\nv 2 abc\n", "weight record 1: \"abc\" is not a number"},
       {"p edge 3 0\nv 2 5x\n", "\"5x\" is not a number"},
       {"p edge 3 0\nv 2 0\n", "the weight 0 of vertex 2 is not a finite positive number"},
       {"p edge 2 0\nv 1 1e308\nv 2 1e308\n", "the vertex weights add up to more than a double can hold"},
@@ -245,8 +207,7 @@ TEST_F(Loader, RefusesBadInputWithOneLine) {
       {gzip("p edge 3 1\ne 1 4\n"), ":2: edge record 1: vertex 4 lies outside 1..3"},
       {gzip("p edge 3 0\n").substr(0, 20), ": the gzip data ends early (the file is truncated)"},
       {gzip("p edge 3 0\n") + "junk", ": the gzip data is damaged (incorrect header check)"},
-      {damaged(gzip("p edge 3 0\n")), ": the gzip data is damaged ("},
-      {"\x1f\x8b", ": the gzip data ends early"},
+      {bad_crc, ": the gzip data is damaged ("},
   };
   for (const auto& [text, message] : cases) {
     EXPECT_EQ(load(text), LoadStatus::invalid) << text;
@@ -301,30 +262,23 @@ struct Layouts {
     for (const auto& l : lines) t += l + "\n";
     return t;
   }
-  Layouts complement() const {
-    Layouts c{n, {}, w};
-    for (int a = 1; a <= n; a++)
-      for (int b = a + 1; b <= n; b++)
-        if (!std::count(edges.begin(), edges.end(), std::pair{a, b})) c.edges.push_back({a, b});
-    return c;
-  }
 };
 
-// A program's standard output, the @para_file line removed; its status after
-// it.  `program` is a shell word (quoted, with any environment before it).
+// A program's standard output and error, the @para_file and time lines
+// removed; its status after them.  `program` is a shell word (quoted, with
+// any environment before it).
 std::string run_output(const std::string& program, const std::string& file, const std::string& extra,
-                       bool via_pipe = false) {
-  const std::string out = testing::TempDir() + "mavu_layouts_" + std::to_string(getpid()) + ".out";
-  const std::string args = " -t 1000 -s 7 -i 3000 -l 100" + extra + " >'" + out + "' 2>&1";
+                       bool via_pipe) {
+  const std::string args = " -t 1000 -s 7 -i 3000 -l 100" + extra + " 2>&1; echo status $?";
   const std::string cmd = via_pipe ? "cat '" + file + "' | " + program + " -f /dev/stdin" + args
                                    : program + " -f '" + file + "'" + args;
-  const int raw = std::system(cmd.c_str());
-  std::ifstream in(out);
-  std::string text, line;
-  while (std::getline(in, line))
-    if (!line.starts_with("@para_file=") && !line.starts_with("#besttime=")) text += line + "\n";
-  std::remove(out.c_str());
-  return text + "status " + std::to_string(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1);
+  FILE* p = popen(cmd.c_str(), "r");
+  std::string text;
+  for (char line[4096]; p && std::fgets(line, sizeof line, p);)
+    if (!std::string_view(line).starts_with("@para_file=") && !std::string_view(line).starts_with("#besttime="))
+      text += line;
+  if (p) pclose(p);
+  return text;
 }
 
 TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
@@ -332,17 +286,20 @@ TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
   Layouts l{g.n, {}, {}};
   for (size_t k = 0; k < g.edges.size(); k += 2) l.edges.push_back({g.edges[k] + 1, g.edges[k + 1] + 1});
   for (double x : g.weights) l.w.push_back(static_cast<int>(x));
-  const Layouts c = l.complement();
+  Layouts c{l.n, {}, l.w};  // the complement, read in independent-set mode
+  for (int a = 1; a <= l.n; a++)
+    for (int b = a + 1; b <= l.n; b++)
+      if (!std::count(l.edges.begin(), l.edges.end(), std::pair{a, b})) c.edges.push_back({a, b});
+  const std::string nif = l.dimacs("n", true, true), half1 = nif.substr(0, nif.size() / 2);
   const std::string dir = testing::TempDir() + "mavu_layouts_" + std::to_string(getpid()) + "_";
   const struct {
     std::string name, text, same_as, extra;
     bool via_pipe = false;
   } cases[] = {
       {"plain.clq", l.dimacs("v", false, false), "", ""},
-      {"n_first.clq", l.dimacs("n", true, false), "plain.clq", ""},
       {"v_interleaved.clq", l.dimacs("v", false, true), "plain.clq", ""},
-      {"n_interleaved_first.clq", "\xEF\xBB\xBF" + l.dimacs("n", true, true), "plain.clq", ""},
-      {"two_members.clq.gz", gzip(l.dimacs("n", true, true), 2), "plain.clq", ""},
+      {"n_interleaved_first.clq", "\xEF\xBB\xBF" + nif, "plain.clq", ""},
+      {"two_members.clq.gz", gzip(half1) + gzip(nif.substr(half1.size())), "plain.clq", ""},
       {"piped.gz", gzip(l.dimacs("v", false, false)), "plain.clq", "", true},
       {"weighted.graph", l.metis(10), "plain.clq", ""},
       {"sizes_edge_weights.graph", l.metis(111), "plain.clq", ""},
@@ -374,6 +331,8 @@ TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
       EXPECT_TRUE(graph == graphs[k.same_as.empty() ? k.name : k.same_as]);
     }
   }
+  // Every variant gives the plain file's output byte for byte, on each layout
+  // (the independent-set mode adds its one line).
   for (const std::string layout : {"", "MAVU_LAYOUT=sparse "}) {
     for (const char* program : {MAVU1_BIN, MAVU2_BIN}) {
       std::map<std::string, std::string> outputs;
@@ -381,7 +340,7 @@ TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
         SCOPED_TRACE(layout + program + " " + k.name);
         const std::string out = run_output(layout + "'" + program + "'", dir + k.name, k.extra, k.via_pipe);
         outputs[k.name] = out;
-        EXPECT_TRUE(out.ends_with("status 0")) << out;
+        EXPECT_TRUE(out.ends_with("status 0\n")) << out;
         if (k.same_as.empty()) continue;
         std::string expected = outputs[k.same_as];
         // The result block names the independent-set mode and nothing else differs.
@@ -391,14 +350,6 @@ TEST(Layouts, EveryFormatAndLayoutOfOneGraphGivesTheSameRun) {
     }
   }
   for (const auto& k : cases) std::remove((dir + k.name).c_str());
-}
-
-TEST_F(Loader, MissingFileCannotBeOpened) {
-  const std::string missing = path + ".missing";
-  ConflictGraph cg;
-  const LoadResult r = load_conflict_graph(missing.c_str(), cg);
-  EXPECT_EQ(r.status, LoadStatus::cannot_open);
-  EXPECT_EQ(r.message, "Can not open file " + missing);
 }
 
 }  // namespace
