@@ -15,40 +15,50 @@ namespace mavu {
 namespace detail {
 
 // The search works on the conflict graph: the complement of the graph for a
-// clique, the graph itself for an independent set.  The loader builds the
-// clique's; the other is its complement, built the first time a solve asks
-// for it (and kept: a Graph is shared by its copies and may be solved in
-// several threads at once).
-//
-// Both are kept in the bit-matrix layout (at most 46341 vertices): the search
-// is the same draw for draw in either layout.
+// clique, the graph itself for an independent set.  A Graph holds the one of
+// the mode it was loaded for (from_file's independent_set; edge lists and
+// clique files: the clique's), in the layout the programs would choose for
+// it; the other is its complement, built in the bit-matrix layout (at most
+// 46341 vertices) the first time a solve asks for it, and kept: a Graph is
+// shared by its copies and may be solved in several threads at once.  The
+// search is the same draw for draw in either layout.
 struct GraphData {
-  LoadedGraph clique_graph;  // layout: dense
-  ConflictGraph& clique = clique_graph.dense;
-  mutable std::once_flag independent_once;
-  mutable LoadedGraph independent_graph;  // layout: dense
-  ConflictGraph& independent = independent_graph.dense;
-  mutable bool independent_ok = false;
+  bool primary_independent = false;  // `primary` is the independent-set mode's conflict graph
+  LoadedGraph primary;
+  mutable std::once_flag other_once;
+  mutable LoadedGraph other;  // layout: dense
+  mutable bool other_ok = false;
 
   const LoadedGraph* conflict_graph(bool independent_set) const {
-    if (!independent_set) return &clique_graph;
-    std::call_once(independent_once, [this] { independent_ok = build_complement(); });
-    return independent_ok ? &independent_graph : nullptr;
+    if (independent_set == primary_independent) return &primary;
+    std::call_once(other_once, [this] { other_ok = build_complement(); });
+    return other_ok ? &other : nullptr;
   }
 
-  // Every pair that does not conflict in `clique` conflicts in `independent`:
-  // the clique's conflicts are the edges of a file whose clique graph it is.
+  // Every pair that does not conflict in `primary` conflicts in `other`:
+  // primary's conflicts are the edges of a file whose clique graph is other.
   bool build_complement() const {
-    DenseGraphBuilder<InstanceMode::clique> b(independent);
-    if (!b.begin(clique.n_vertex, clique.n_edge)) return false;
-    for (int v = 0; v < clique.n_vertex; v++) {
-      b.set_weight(v, clique.v_weight[static_cast<size_t>(v)]);
-      for (int k = 0; k < clique.v_edge_count[static_cast<size_t>(v)]; k++) {
-        const int u = clique.v_adj[static_cast<size_t>(v)][k];
-        if (u > v) b.add_edge(v, u);
+    return visit_layout(primary, [this](const auto& g) {
+      if (g.n_vertex > kMaxVertices) return false;
+      other.layout = GraphLayout::dense;
+      DenseGraphBuilder<InstanceMode::clique> b(other.dense);
+      if (!b.begin(g.n_vertex, static_cast<long long>(g.n_edge))) return false;
+      for (int v = 0; v < g.n_vertex; v++) {
+        b.set_weight(v, g.v_weight[static_cast<size_t>(v)]);
+        for (int k = 0; k < g.v_edge_count[static_cast<size_t>(v)]; k++) {
+          const int u = static_cast<int>(g.v_adj[static_cast<size_t>(v)][k]);
+          if (u > v) b.add_edge(v, u);
+        }
       }
-    }
-    return b.finish();
+      return b.finish();
+    });
+  }
+
+  int vertex_count() const {
+    return visit_layout(primary, [](const auto& g) { return g.n_vertex; });
+  }
+  double weight(int v) const {
+    return visit_layout(primary, [v](const auto& g) { return g.v_weight[static_cast<size_t>(v)]; });
   }
 };
 
@@ -76,7 +86,7 @@ Graph built_graph(std::shared_ptr<const detail::GraphData> data) {
 }
 
 std::string format(const char* fmt, long long a, long long b = 0) {
-  char buf[160];
+  char buf[256];
   std::snprintf(buf, sizeof buf, fmt, a, b);
   return buf;
 }
@@ -94,9 +104,12 @@ Result failure(Status status, std::string message) {
 
 Graph::Graph() : status_(Status::invalid_input), message_("no graph") {}
 
-Graph Graph::from_file(const std::string& path) {
+Graph Graph::from_file(const std::string& path, bool independent_set) {
   auto data = std::make_shared<detail::GraphData>();
-  LoadResult loaded = load_conflict_graph(path.c_str(), data->clique);
+  LoadOptions options;
+  if (independent_set) options.mode = InstanceMode::independent_set;
+  data->primary_independent = independent_set;
+  LoadResult loaded = load_graph(path.c_str(), data->primary, options);
   switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(loaded.message));
@@ -125,7 +138,7 @@ Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, co
     return failed_graph(Status::invalid_input, "the vertex weights add up to more than a double can hold");
 
   auto data = std::make_shared<detail::GraphData>();
-  DenseGraphBuilder<InstanceMode::clique> b(data->clique);
+  DenseGraphBuilder<InstanceMode::clique> b(data->primary.dense);
   if (!b.begin(n, static_cast<long long>(edges.size())))
     return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
   for (size_t v = 0; v < weights.size(); v++) b.set_weight(static_cast<int>(v), weights[v]);
@@ -142,10 +155,10 @@ Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, co
   return built_graph(std::move(data));
 }
 
-int Graph::vertex_count() const { return data_ ? data_->clique.n_vertex : 0; }
+int Graph::vertex_count() const { return data_ ? data_->vertex_count() : 0; }
 
 double Graph::weight(int v) const {
-  return data_ && v >= 0 && v < vertex_count() ? data_->clique.v_weight[static_cast<size_t>(v)] : 0.0;
+  return data_ && v >= 0 && v < vertex_count() ? data_->weight(v) : 0.0;
 }
 
 Result solve(const Graph& graph, const Options& o) {
@@ -169,7 +182,15 @@ Result solve(const Graph& graph, const Options& o) {
   if (o.stop) env.stop = &o.stop->flag();
 
   const LoadedGraph* loaded = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
-  if (!loaded) return failure(Status::out_of_memory, "cannot allocate memory for the independent-set graph");
+  if (!loaded) {
+    const int n = graph.vertex_count();
+    if (n > kMaxVertices)
+      return failure(Status::invalid_input,
+                     format("a graph of %lld vertices loaded for one mode can be solved in the other only up to %lld "
+                            "vertices (load it for this mode: Graph::from_file(path, independent_set))",
+                            n, kMaxVertices));
+    return failure(Status::out_of_memory, "cannot allocate memory for the graph of the other mode");
+  }
   const engine::Variant variant = variant_of(o.program);
   // The library never touches the C library's generator: its draws come from
   // the state's own copy of the GNU C library's sequence (the programs' runs
@@ -177,12 +198,13 @@ Result solve(const Graph& graph, const Options& o) {
   engine::BestSet best = variant == engine::Variant::mavu1
                              ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *loaded, p, env)
                              : engine::run<engine::Variant::mavu2>(engine::Generator::own, *loaded, p, env);
-  const ConflictGraph* g = &loaded->dense;
   // The programs' final check, with their tolerance.
-  const double tolerance =
-      ::check_tolerance(engine::base_tolerance(variant), g->v_weight.data(), g->n_vertex, best.iteration);
-  if (!check_solution(*g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight, tolerance))
-    return failure(Status::check_failed, "check ERROR");
+  const bool checked = visit_layout(*loaded, [&](const auto& g) {
+    const double tolerance =
+        ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, best.iteration);
+    return check_solution(g, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight, tolerance) != 0;
+  });
+  if (!checked) return failure(Status::check_failed, "check ERROR");
 
   Result r;
   r.vertices = std::move(best.vertices);

@@ -55,8 +55,12 @@ class MAVU_API Graph {
   Graph();  // no graph: status invalid_input
 
   // Reads an instance file in any format the programs read (vertices
-  // numbered from 1 in the file, from 0 here).
-  static Graph from_file(const std::string& path);
+  // numbered from 1 in the file, from 0 here).  With independent_set, the
+  // file is read for independent-set solves, as the programs' -c 1 reads it:
+  // its edges are the conflicts, so sparse graphs of millions of vertices
+  // load.  A Graph solves in either mode; the mode it was not read for is
+  // built as the complement, for at most 46341 vertices.
+  static Graph from_file(const std::string& path, bool independent_set = false);
 
   // n vertices, edges as 0-based pairs (distinct, no loops), one weight per
   // vertex (finite, positive), or no weights: vertex i weighs (i mod 200) + 1.

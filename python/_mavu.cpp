@@ -79,15 +79,15 @@ PYBIND11_MODULE(_mavu, m) {
   py::class_<mavu::Graph>(m, "Graph")
       .def_static(
           "from_file",
-          [](const std::string& path) {
+          [](const std::string& path, bool independent_set) {
             mavu::Graph g;
             {
               py::gil_scoped_release release;
-              g = mavu::Graph::from_file(path);
+              g = mavu::Graph::from_file(path, independent_set);
             }
             return checked(std::move(g));
           },
-          py::arg("path"))
+          py::arg("path"), py::arg("independent_set") = false)
       .def_static(
           "from_edges",
           [](int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {

@@ -115,10 +115,36 @@ TEST_P(Library, FileEdgeListAndIndependentSetModeGiveTheProgramsRun) {
   EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, false), o)), expected);
   o.independent_set = true;
   EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, true), o)), expected);
-  EXPECT_EQ(library_run(r, mavu::solve(mavu::Graph::from_file(r.file), o)), program_run(r, 1));  // -c 1
+  const std::string independent = program_run(r, 1);  // -c 1
+  EXPECT_EQ(library_run(r, mavu::solve(mavu::Graph::from_file(r.file), o)), independent);
+  // Read for the independent-set mode (in the layout the programs choose), then solved in both modes.
+  const mavu::Graph read_for_is = mavu::Graph::from_file(r.file, true);
+  EXPECT_EQ(library_run(r, mavu::solve(read_for_is, o)), independent);
+  o.independent_set = false;
+  EXPECT_EQ(library_run(r, mavu::solve(read_for_is, o)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, Library, testing::ValuesIn(kRuns), [](const auto& info) { return info.param.name; });
+
+// A sparse file read for independent sets takes the compressed layout; the
+// clique mode's graph is then built from it.  Both give the programs' runs.
+TEST(LibraryLayouts, ASparseGraphReadForIndependentSetsSolvesInBothModes) {
+  const std::string file = testing::TempDir() + "mavu_lib_sparse_" + std::to_string(getpid()) + ".clq";
+  std::string edges;
+  int m = 0;
+  for (int a = 1; a <= 400; a++)
+    for (int b = a + 1; b <= 400; b++)
+      if ((a * 7919 + b * 104729) % 97 == 0) edges += "e " + std::to_string(a) + " " + std::to_string(b) + "\n", m++;
+  std::ofstream(file) << "p edge 400 " << m << "\n" << edges;
+  const LibRun r{"sparse", file, mavu::Program::mavu2, 4, 20000, 4000, 70, 999999999.0};
+  const mavu::Graph g = mavu::Graph::from_file(file, true);
+  mavu::Options o = options(r);
+  o.independent_set = true;
+  EXPECT_EQ(library_run(r, mavu::solve(g, o)), program_run(r, 1));
+  o.independent_set = false;
+  EXPECT_EQ(library_run(r, mavu::solve(g, o)), program_run(r));
+  std::remove(file.c_str());
+}
 
 // The two clique runs find their best late (after 166040 and 245839
 // iterations), so they overlap while they draw; the third builds the

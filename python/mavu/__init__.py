@@ -58,7 +58,7 @@ def _solve(graph, edges, weights, program, seed, time_limit, max_iterations, tar
     if graph is not None and (edges is not None or weights is not None):
         raise ValueError("give either a graph or edges and weights, not both")
     if isinstance(graph, (str, bytes, os.PathLike)):
-        g = _mavu.Graph.from_file(os.fsdecode(graph))
+        g = _mavu.Graph.from_file(os.fsdecode(graph), independent_set)
     elif graph is not None:
         if not (hasattr(graph, "nodes") and hasattr(graph, "edges") and hasattr(graph, "is_directed")):
             raise TypeError("graph must be a path or a networkx graph, not " + type(graph).__name__)
