@@ -163,6 +163,7 @@ bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options,
 
 LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& options) {
   long long repeat = 0;
+  bool located = false;  // the second reading reached the repeated record
   for (int pass = 0; pass < 2; pass++) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
@@ -177,15 +178,17 @@ LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& optio
         long long n = 0, m = 0;
         RepeatLocator locate{repeat};
         read = reader.read_header(n, m, 2147483647) && reader.read_records(locate, n, m);
+        located = locate.calls + 1 == repeat;
       }
       message = std::move(reader.message());
       return read;
     });
-    if (pass == 1 && ok) break;
+    if (pass == 1 && !located) break;  // a pipe, or a file that changed: it cannot be read as before
     if (ok) return {};
     if (repeat == 0 || pass == 1) return {LoadStatus::invalid, std::move(message)};
   }
-  return {LoadStatus::invalid, std::string(path) + ": the file changed while it was read"};
+  return {LoadStatus::invalid, std::string(path) + ": edge record " + std::to_string(repeat) +
+                                   " repeats an earlier edge (the input could not be read a second time to name its line)"};
 }
 
 LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options) {

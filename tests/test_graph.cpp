@@ -107,6 +107,14 @@ TEST(SparseGraph, RepeatedEdgeGetsTheSameMessageOnEitherLayout) {
     EXPECT_EQ(s.message, d.message) << text;
     EXPECT_NE(s.message.find(fragment), std::string::npos) << s.message;
   }
+  // Input that cannot be read twice (a pipe) still gets the record, without its line.
+  const std::string cmd = "printf 'p edge 4 3\\ne 1 2\\ne 3 4\\ne 2 1\\n' | MAVU_LAYOUT=sparse '" MAVU1_BIN
+                          "' -f /dev/stdin -t 5 -c 1 2>&1 >/dev/null";
+  std::string err;
+  FILE* p = popen(cmd.c_str(), "r");
+  for (char line[512]; p && std::fgets(line, sizeof line, p);) err += line;
+  EXPECT_EQ(p ? pclose(p) : -1, 1 << 8);
+  EXPECT_EQ(err, "/dev/stdin: edge record 3 repeats an earlier edge (the input could not be read a second time to name its line)\n");
   // Matrix Market entries may repeat: kept once.
   LoadedGraph g;
   ASSERT_EQ(load_text("%%MatrixMarket matrix coordinate pattern general\n3 3 3\n1 2\n2 1\n1 2\n",
