@@ -7,7 +7,8 @@
 //    object itself: no lock per draw, and searches in one process do not
 //    share a stream.
 //  - CRand calls srand()/rand(), for C libraries whose sequence differs.
-// with_generator_for_seed() checks at start-up which one applies.
+// feedback_rand_matches_c_library() tells at start-up which one applies; the
+// engine (mavu/engine_run.h) then runs the search compiled for it.
 #pragma once
 
 #include <cstdint>
@@ -68,15 +69,6 @@ inline bool feedback_rand_matches_c_library(unsigned seed) {
   for (int i = 0; i < kDraws; i++) same &= own() == std::rand();
   std::srand(seed);
   return same;
-}
-
-// Calls f with the generator type that reproduces rand() for this seed as a
-// value (f(FeedbackRand{}) or f(CRand{})).  The choice is made once, so the
-// search it starts is compiled for one generator and draws without a branch.
-template <class F>
-decltype(auto) with_generator_for_seed(unsigned seed, F&& f) {
-  if (feedback_rand_matches_c_library(seed)) return f(FeedbackRand{});
-  return f(CRand{});
 }
 
 // Remainders of draws by small divisors without a division instruction.
