@@ -161,46 +161,46 @@ bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options,
 
 }  // namespace
 
-LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& options) {
-  long long repeat = 0;
-  bool located = false;  // the second reading reached the repeated record
-  for (int pass = 0; pass < 2; pass++) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
-    InputText in(fd);
-    if (!in.init()) return {LoadStatus::invalid, std::string(path) + ": " + in.failure()};
-    std::string message;
-    const bool ok = read_any_format(path, in, [&](auto& reader) {
-      bool read;
-      if (pass == 0) {
-        read = read_any_layout(reader, g, options, repeat);
-      } else {  // the same file again, to have the reader report the repeat where it stands
-        long long n = 0, m = 0;
-        RepeatLocator locate{repeat};
-        read = reader.read_header(n, m, 2147483647) && reader.read_records(locate, n, m);
-        located = locate.calls + 1 == repeat;
-      }
-      message = std::move(reader.message());
-      return read;
-    });
-    if (pass == 1 && !located) break;  // a pipe, or a file that changed: it cannot be read as before
-    if (ok) return {};
-    if (repeat == 0 || pass == 1) return {LoadStatus::invalid, std::move(message)};
-  }
-  return {LoadStatus::invalid, std::string(path) + ": edge record " + std::to_string(repeat) +
-                                   " repeats an earlier edge (the input could not be read a second time to name its line)"};
-}
+namespace {
 
-LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options) {
+// Opens `path` and has `read(reader)` read it with the reader of its format;
+// the reader's message becomes the result's.
+template <class Read>
+LoadResult read_file(const char* path, Read&& read) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
   InputText in(fd);
   if (!in.init()) return {LoadStatus::invalid, std::string(path) + ": " + in.failure()};
   std::string message;
   const bool ok = read_any_format(path, in, [&](auto& reader) {
-    const bool read = read_graph(reader, g, options);
+    const bool done = read(reader);
     message = std::move(reader.message());
-    return read;
+    return done;
   });
   return {ok ? LoadStatus::ok : LoadStatus::invalid, std::move(message)};
+}
+
+}  // namespace
+
+LoadResult load_graph(const char* path, LoadedGraph& g, const LoadOptions& options) {
+  long long repeat = 0;
+  LoadResult first = read_file(path, [&](auto& reader) { return read_any_layout(reader, g, options, repeat); });
+  if (first.status == LoadStatus::ok || repeat == 0) return first;
+  // The same file again, to have the reader report the repeat where it stands.
+  bool located = false;
+  LoadResult second = read_file(path, [&](auto& reader) {
+    long long n = 0, m = 0;
+    RepeatLocator locate{repeat};
+    const bool read = reader.read_header(n, m, 2147483647) && reader.read_records(locate, n, m);
+    located = locate.calls + 1 == repeat;
+    return read;
+  });
+  if (located) return second;
+  // A pipe, or a file that changed: it cannot be read as before.
+  return {LoadStatus::invalid, std::string(path) + ": edge record " + std::to_string(repeat) +
+                                   " repeats an earlier edge (the input could not be read a second time to name its line)"};
+}
+
+LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOptions& options) {
+  return read_file(path, [&](auto& reader) { return read_graph(reader, g, options); });
 }
