@@ -109,7 +109,7 @@ GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request) 
   const GraphLayout sparse = n <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
   if (request == LayoutRequest::dense) return GraphLayout::dense;
   if (request == LayoutRequest::sparse || n > kMaxVertices) return sparse;
-  // Measured (README, "Graph layouts"): the compressed layout is the faster
+  // Measured (docs/layouts.md): the compressed layout is the faster
   // one about where its lists take less room than the bit matrix, that is
   // where the average conflict degree is below n/16.
   return 2 * n_edge * kSparseDegreeDivisor < n * n ? sparse : GraphLayout::dense;

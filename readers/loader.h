@@ -33,8 +33,7 @@ enum class GraphLayout { dense, sparse16, sparse32 };
 // The layout of a conflict graph of n vertices and n_edge conflict edges:
 // the request when it forces one, else the bit matrix where both layouts
 // can hold the graph and the average conflict degree is at least
-// n / kSparseDegreeDivisor (there it is the faster, see README, "Graph
-// layouts"), else the compressed layout, with 16-bit vertex numbers while
+// n / kSparseDegreeDivisor (there it is the faster, see docs/layouts.md), else the compressed layout, with 16-bit vertex numbers while
 // n <= 65536.
 inline constexpr long long kSparseDegreeDivisor = 16;
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);

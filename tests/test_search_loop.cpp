@@ -1,4 +1,4 @@
-// The two search loops (mavu1/search.h, mavu2/search.h): stopping rules, the
+// The search loop of both programs (mavu/search.h): stopping rules, the
 // restart rule and the adaptive gain threshold of mavu1.  (The moves and
 // restarts they call are audited in test_invariants; whole trajectories,
 // tabu marks and search quality are pinned by the reference runs.)
