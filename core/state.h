@@ -161,7 +161,7 @@ int num_v_adj(const SearchState<P, R>& s, int k) {
     return static_cast<size_t>(k) < s.count_hist.size() ? s.count_hist[static_cast<size_t>(k)] : 0;
   } else {
     static_assert(sizeof(typename SearchState<P, R>::Count) == sizeof(uint16_t));
-    return count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
+    return mavu::detail::count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
   }
 }
 
@@ -254,48 +254,4 @@ bool loop_continues(SearchState<P, R>& s, int max_iter) {
 template <class P, class R>
 void report_progress(const SearchState<P, R>& s) {
   s.env.progress(s.env.progress_ctx, s.cur_iter, s.best_size, s.best_weight);
-}
-
-// Debugging aid: asserts the partition of the candidate lists.
-template <class P, class R>
-void check_list(const SearchState<P, R>& s) {
-  const member_flag* is_in_c = s.is_in_c.data();
-  const double* dweight = s.dweight.data();
-  const int n_vertex = s.n_vertex;
-  const ST_RandAccessList* cur_c_set = s.cur_c_set;
-  const ST_RandAccessList* pos_lst = s.pos_lst;
-  const ST_RandAccessList* cand_lst = s.cand_lst;
-  const ST_RandAccessList* rest_lst = s.rest_lst;
-  for (int i = 0; i < pos_lst->vnum; i++) {
-    int v = pos_lst->vlist[i];
-    assert(!is_in_c[v]);
-    assert(dweight[v] > 0.0);
-  }
-  for (int i = 0; i < cand_lst->vnum; i++) {
-    int v = cand_lst->vlist[i];
-    assert(!is_in_c[v]);
-    P::check_cand_member(s, v);
-  }
-  for (int i = 0; i < rest_lst->vnum; i++) {
-    int v = rest_lst->vlist[i];
-    assert(!is_in_c[v]);
-    P::check_rest_member(s, v);
-  }
-  assert(n_vertex - cur_c_set->vnum == pos_lst->vnum + cand_lst->vnum + rest_lst->vnum);
-  (void)is_in_c, (void)dweight, (void)n_vertex, (void)cur_c_set;
-}
-
-// Debugging aid: dumps the first two lists and the conflict counts 0/1 of the non-members.
-template <class P, class R>
-void dbg_chk(const SearchState<P, R>& s) {
-  std::printf("Pos list:\n");
-  ral_showList(s.pos_lst, stdout);
-  std::printf("Cand list:\n");
-  ral_showList(s.cand_lst, stdout);
-  std::printf("check:");
-  for (int v = 0; v < s.n_vertex; v++) {
-    if (s.is_in_c[v]) continue;
-    if (s.adj_num_in_c[v] == 0) std::printf("%d(0)  ", v);
-    else if (s.adj_num_in_c[v] == 1) std::printf("%d(1) ", v);
-  }
 }

@@ -78,7 +78,3 @@ LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOpt
 // without loops, and optional weights (nullptr: the default weights).
 // Returns false when the input is not such a graph or memory is short.
 bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights);
-
-// A count word of the problem line: optional sign, then digits only
-// (saturating far beyond any valid count).  False when it is not such a word.
-bool parse_count_word(const char* s, size_t len, long long& out);

@@ -12,6 +12,10 @@
 #include "graph/dense.h"
 #include "readers/input.h"
 
+// A count word of the problem line: optional sign, then digits only
+// (saturating far beyond any valid count).  False when it is not such a word.
+bool parse_count_word(const char* s, size_t len, long long& out);
+
 class RecordScanner {
  public:
   RecordScanner(const char* path, InputText& in) : path_(path), in_(in) {}
