@@ -67,7 +67,8 @@ int run_program(int argc, char** argv) {
       std::printf("File %s not found \n", params.para_file);
       flush_output(text.name);
       return -1;
-    case LoadStatus::invalid: return 1;
+    case LoadStatus::invalid:
+    case LoadStatus::out_of_memory: return 1;
   }
 
   interrupt_stops_search();
@@ -82,6 +83,12 @@ int run_program(int argc, char** argv) {
   const mavu::engine::Generator generator = feedback_rand_matches_c_library(static_cast<unsigned>(params.para_seed))
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
-  BestSet found = mavu::engine::run<V>(generator, graph, params, env);
+  BestSet found;
+  if (mavu::engine::run<V>(generator, graph, params, env, found) != mavu::engine::RunStatus::ok) {
+    const int n = visit_layout(graph, [](const auto& g) { return g.n_vertex; });
+    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n", params.para_file,
+                 n, static_cast<double>(mavu::engine::search_bytes(V, graph)) / (1024.0 * 1024.0));
+    return 1;
+  }
   return visit_layout(graph, [&](const auto& g) { return verify_and_report<V>(found, g, params); });
 }

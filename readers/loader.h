@@ -13,6 +13,7 @@ enum class LoadStatus {
   ok,           // the conflict graph is built
   cannot_open,  // the message is "Can not open file <path>"
   invalid,      // the message is one line naming the file and the fault
+  out_of_memory,  // the graph does not fit: one line naming the file and the memory it needs
 };
 
 // The outcome of a load.  The loader prints nothing: the caller decides where
