@@ -42,8 +42,13 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
+# The daemons' logs; their standard error holds the same lines, and before a
+# log file is open (a bad configuration) only those.
 show_logs() {
-  for log in "$tmp"/*.log; do echo "--- $log" >&2; tail -n 20 "$log" >&2; done
+  for log in "$tmp"/*.log; do echo "--- $log" >&2; tail -n 15 "$log" >&2; done
+  for err in "$tmp"/*.stderr; do
+    echo "--- $err (errors)" >&2; grep -iE 'error|fatal' "$err" | tail -n 5 >&2
+  done
 }
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {
@@ -58,7 +63,7 @@ mungekey --create --keyfile="$tmp/munge/munge.key" 2>/dev/null ||
 socket=$tmp/munge/munge.socket
 munged --foreground --force --key-file="$tmp/munge/munge.key" --socket="$socket" \
   --pid-file="$tmp/munge/munged.pid" --seed-file="$tmp/munge/munged.seed" \
-  --log-file="$tmp/munged.log" </dev/null >>"$tmp/munged.log" 2>&1 &
+  --log-file="$tmp/munged.log" </dev/null >"$tmp/munged.stderr" 2>&1 &
 pids+=($!)
 wait_for 10 bash -c "munge -S '$socket' -n | unmunge -S '$socket'" || { show_logs; skip "munged did not start"; }
 
@@ -96,6 +101,7 @@ SchedulerType=sched/builtin
 SelectType=select/cons_tres
 SelectTypeParameters=CR_Core
 MpiDefault=none
+MailProg=/bin/true
 ReturnToService=2
 NodeName=$host NodeAddr=127.0.0.1 CPUs=$cpus State=UNKNOWN
 PartitionName=mavutest Nodes=$host Default=YES MaxTime=INFINITE State=UP
@@ -103,12 +109,18 @@ EOF
 # The clients read this configuration; nothing of a cluster this machine may belong to.
 for v in $(compgen -e | grep '^SLURM_'); do unset "$v"; done
 export SLURM_CONF=$tmp/slurm.conf
-slurmctld -D -i -f "$tmp/slurm.conf" </dev/null >>"$tmp/slurmctld.out.log" 2>&1 &
+slurmctld -D -i -f "$tmp/slurm.conf" </dev/null >"$tmp/slurmctld.stderr" 2>&1 &
 pids+=($!)
-slurmd -D -N "$host" -f "$tmp/slurm.conf" </dev/null >>"$tmp/slurmd.out.log" 2>&1 &
+slurmd -D -N "$host" -f "$tmp/slurm.conf" </dev/null >"$tmp/slurmd.stderr" 2>&1 &
 pids+=($!)
-wait_for 60 bash -c "sinfo -h -N -n '$host' -o %T | grep -qx idle" ||
-  { show_logs; skip "the single-node cluster did not come up within 60 s"; }
+deadline=$((SECONDS + 60))
+until sinfo -h -N -n "$host" -o %T 2>/dev/null | grep -qx idle; do
+  for pid in "${pids[@]}"; do
+    kill -0 "$pid" 2>/dev/null || { show_logs; skip "a daemon of the test cluster exited at its start (logs above)"; }
+  done
+  ((SECONDS < deadline)) || { show_logs; skip "the single-node cluster did not come up within 60 s (logs above)"; }
+  sleep 0.5
+done
 echo "cluster up: node $host ($cpus CPUs), slurmctld on 127.0.0.1:$ctld_port"
 
 # The same grid through SLURM and here.  Iteration limits (reached well within
