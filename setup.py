@@ -14,7 +14,7 @@ import shutil
 import subprocess
 import sys
 
-from setuptools import Extension, setup
+from setuptools import Extension, find_packages, setup
 from setuptools.command.build_ext import build_ext
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -52,9 +52,9 @@ class CMakeBuild(build_ext):
 
 setup(
     version=project_version(),
-    packages=["mavu"],
+    packages=find_packages("python"),
     package_dir={"": "python"},
-    package_data={"mavu": ["__init__.pyi", "py.typed"]},
+    package_data={"": ["*.pyi", "py.typed"]},
     ext_modules=[Extension("mavu._mavu", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
     zip_safe=False,

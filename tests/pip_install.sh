@@ -30,6 +30,13 @@ echo "pip install: $((SECONDS - start)) s"
 
 got=$("$py" -c 'import mavu; print(mavu.__version__, mavu.__file__)')
 [[ $got == "$version $work/venv/"* ]] || { echo "want version $version from the venv, got: $got"; exit 1; }
+# The distribution's version and files: the extension, and the type stubs
+# with their marker.
+"$py" -m pip show -f mavu >show.txt
+grep -qx "Version: $version" show.txt || { cat show.txt; exit 1; }
+for f in 'mavu/_mavu\..*\.so' 'mavu/__init__\.pyi' 'mavu/py\.typed'; do
+  grep -qE "^ +$f\$" show.txt || { echo "not installed: $f"; cat show.txt; exit 1; }
+done
 "$py" -m pytest -q -p no:cacheprovider src/tests/python
 
 "$py" -m pip uninstall -y mavu >/dev/null
