@@ -26,7 +26,7 @@ TYPED_TEST(BothLoops, NoIterationWithoutIterationsOrTime) {
   ConflictGraph g;
   build(g, random_input_graph(40, 0.5, 7, false));
   TypeParam twin;  // what the first construction alone produces and draws
-  init_data(twin, g, make_params(0));
+  ASSERT_TRUE(init_data(twin, g, make_params(0)));
   random_construction(twin);
   for (auto [bound, seconds] : {std::pair{0, 100}, {-1, 100}, {1000000, 0}, {1000000, -5}}) {
     TypeParam s;
@@ -148,7 +148,7 @@ TEST(Mavu1Threshold, ShiftsAndEstimatesMoveMembersInScanOrder) {
     ConflictGraph g;
     build(g, InputGraph{static_cast<int>(c.gains.size()), {}, {}});
     Mavu1State<ScriptedRng> s;
-    init_data(s, g, make_params(0));
+    ASSERT_TRUE(init_data(s, g, make_params(0)));
     ral_clear(s.pos_lst);
     for (int v : c.cand) ral_add(s.cand_lst, v);
     for (int v : c.rest) ral_add(s.rest_lst, v);
