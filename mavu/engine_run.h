@@ -19,6 +19,7 @@ BestSet run_state(const graph_of_t<typename State::Profile>& g, const SearchPara
   best.vertices.assign(s->best_vertex.begin(), s->best_vertex.begin() + s->best_size);
   best.weight = s->best_weight;
   best.iteration = s->best_iter;
+  best.iterations = s->cur_iter;
   best.end_ticks = s->best_end_time;
   best.start_ticks = s->start_time;
   return best;

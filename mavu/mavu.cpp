@@ -1,9 +1,12 @@
 #include "mavu/mavu.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 #include "mavu/engine.h"
 #include "readers/graph_builder.h"
@@ -23,6 +26,7 @@ namespace detail {
 // shared by its copies and may be solved in several threads at once.  The
 // search is the same draw for draw in either layout.
 struct GraphData {
+  int n = 0;                         // vertices; 0: the empty graph, of no layout
   bool primary_independent = false;  // `primary` is the independent-set mode's conflict graph
   LoadedGraph primary;
   mutable std::once_flag other_once;
@@ -54,9 +58,6 @@ struct GraphData {
     });
   }
 
-  int vertex_count() const {
-    return visit_layout(primary, [](const auto& g) { return g.n_vertex; });
-  }
   double weight(int v) const {
     return visit_layout(primary, [v](const auto& g) { return g.v_weight[static_cast<size_t>(v)]; });
   }
@@ -118,58 +119,152 @@ Graph Graph::from_file(const std::string& path, bool independent_set) {
       return failed_graph(memory ? Status::out_of_memory : Status::invalid_input, std::move(loaded.message));
     }
   }
+  data->n = visit_layout(data->primary, [](const auto& g) { return g.n_vertex; });
   return built_graph(std::move(data));
 }
 
-Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
-  if (n < 1 || n > kMaxVertices)
-    return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 1 and %lld", n, kMaxVertices));
+namespace {
+
+// The pairs of an independent-set graph straight into the compressed layout
+// (the programs' -c 1 path for sparse graphs), without a bit matrix.
+template <class V>
+Graph sparse_independent(std::shared_ptr<detail::GraphData> data, SparseConflictGraph<V>& g, int n,
+                         std::span<const std::pair<int, int>> edges, const double* weights) {
+  HeapArray<ConflictPair> pairs;
+  if (!pairs.alloc(edges.size(), false)) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  for (size_t k = 0; k < edges.size(); k++)
+    pairs[k] = {static_cast<uint32_t>(edges[k].first), static_cast<uint32_t>(edges[k].second)};
+  const long long r = sparse_from_pairs(g, n, pairs.data(), static_cast<long long>(edges.size()), weights);
+  if (r < 0) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  if (r > 0) return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", r - 1));
+  return built_graph(std::move(data));
+}
+
+}  // namespace
+
+Graph Graph::from_edges(int n, std::span<const std::pair<int, int>> edges, std::span<const double> weights,
+                        bool independent_set) {
+  const long long max_n = independent_set ? kMaxVerticesSparse : kMaxVertices;
+  if (n < 0 || n > max_n)
+    return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 0 and %lld", n, max_n));
   if (!weights.empty() && weights.size() != static_cast<size_t>(n))
     return failed_graph(Status::invalid_input,
                         format("%lld weights for %lld vertices", static_cast<long long>(weights.size()), n));
   double total = 0;
   for (size_t v = 0; v < weights.size(); v++) {
-    if (!std::isfinite(weights[v]) || !(weights[v] > 0))
+    if (!std::isfinite(weights[v]))
       return failed_graph(Status::invalid_input,
-                          format("the weight of vertex %lld is not a finite positive number", static_cast<long long>(v)));
+                          format("the weight of vertex %lld is not a finite number", static_cast<long long>(v)));
+    if (weights[v] < 0)
+      return failed_graph(Status::invalid_input, format("the weight of vertex %lld is negative", static_cast<long long>(v)));
     total += weights[v];
   }
   if (!std::isfinite(total))
     return failed_graph(Status::invalid_input, "the vertex weights add up to more than a double can hold");
-
-  auto data = std::make_shared<detail::GraphData>();
-  DenseGraphBuilder<InstanceMode::clique> b(data->primary.dense);
-  if (!b.begin(n, static_cast<long long>(edges.size())))
-    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-  for (size_t v = 0; v < weights.size(); v++) b.set_weight(static_cast<int>(v), weights[v]);
   for (size_t k = 0; k < edges.size(); k++) {
     const auto [x, y] = edges[k];
     if (x < 0 || x >= n || y < 0 || y >= n)
       return failed_graph(Status::invalid_input,
-                          format("edge %lld has a vertex outside 0 .. %lld", static_cast<long long>(k), n - 1));
-    if (x == y) return failed_graph(Status::invalid_input, format("edge %lld is a loop", static_cast<long long>(k)));
-    if (!b.add_edge(x, y))
-      return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", static_cast<long long>(k)));
+                          format("edge %lld has a vertex outside 0 .. %lld", static_cast<long long>(k), n - 1LL));
+    if (x == y)
+      return failed_graph(Status::invalid_input, format("edge %lld is a loop on vertex %lld", static_cast<long long>(k), x));
   }
-  if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-  return built_graph(std::move(data));
+
+  auto data = std::make_shared<detail::GraphData>();
+  data->n = n;
+  data->primary_independent = independent_set;
+  if (n == 0) return built_graph(std::move(data));
+  // Without weights every vertex weighs 1 (the files' default weights belong to the files).
+  std::vector<double> ones;
+  if (weights.empty()) {
+    ones.assign(static_cast<size_t>(n), 1.0);
+    weights = ones;
+  }
+  LoadedGraph& g = data->primary;
+  g.layout = independent_set ? choose_layout(n, static_cast<long long>(edges.size()), LayoutRequest::automatic)
+                             : GraphLayout::dense;
+  if (g.layout == GraphLayout::sparse16) return sparse_independent(data, g.sparse16, n, edges, weights.data());
+  if (g.layout == GraphLayout::sparse32) return sparse_independent(data, g.sparse32, n, edges, weights.data());
+  auto build = [&](auto&& b) {
+    if (!b.begin(n, static_cast<long long>(edges.size())))
+      return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+    for (int v = 0; v < n; v++) b.set_weight(v, weights[static_cast<size_t>(v)]);
+    for (size_t k = 0; k < edges.size(); k++)
+      if (!b.add_edge(edges[k].first, edges[k].second))
+        return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", static_cast<long long>(k)));
+    if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+    return built_graph(data);
+  };
+  return independent_set ? build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense))
+                         : build(DenseGraphBuilder<InstanceMode::clique>(g.dense));
 }
 
-int Graph::vertex_count() const { return data_ ? data_->vertex_count() : 0; }
+int Graph::vertex_count() const { return data_ ? data_->n : 0; }
 
 double Graph::weight(int v) const {
-  return data_ && v >= 0 && v < vertex_count() ? data_->weight(v) : 0.0;
+  return data_ && v >= 0 && v < data_->n ? data_->weight(v) : std::numeric_limits<double>::quiet_NaN();
 }
 
-Result solve(const Graph& graph, const Options& o) {
-  if (!graph.ok()) return failure(graph.status(), graph.message());
-  if (std::isnan(o.time_limit)) return failure(Status::invalid_options, "the time limit is not a number");
-  if (std::isnan(o.target)) return failure(Status::invalid_options, "the target is not a number");
-  if (o.program != Program::mavu1 && o.program != Program::mavu2)
-    return failure(Status::invalid_options, "unknown program");
+std::string check_option(OptionId option, double value) {
+  const OptionSpec& o = option_spec(option);
+  if (value >= o.min && value <= o.max) return {};
+  char text[64];
+  if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e18)
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+  else
+    std::snprintf(text, sizeof text, "%g", value);
+  return std::string(o.name) + " = " + text + " is outside its range " + o.range_text;
+}
 
+namespace {
+
+// The defaults of the search parameters are the option table's.
+static_assert(SearchParams{}.para_seed == option_default<int>(OptionId::seed));
+static_assert(SearchParams{}.para_max_iter == option_default<int>(OptionId::max_iterations));
+static_assert(SearchParams{}.para_max_seond == option_default<int>(OptionId::time_limit));
+static_assert(SearchParams{}.para_depth == option_default<int>(OptionId::depth));
+static_assert(SearchParams{}.para_directed_prob == option_default<int>(OptionId::directed_percent));
+static_assert(SearchParams{}.para_opt == option_default<double>(OptionId::target));
+
+std::string check_options(const Options& o) {
+  const std::pair<OptionId, double> values[] = {
+      {OptionId::seed, o.seed},
+      {OptionId::max_iterations, o.max_iterations},
+      {OptionId::time_limit, o.time_limit},
+      {OptionId::wall_time_limit, o.wall_time_limit},
+      {OptionId::target, o.target},
+      {OptionId::depth, o.depth},
+      {OptionId::directed_percent, o.directed_percent},
+      {OptionId::threads, o.threads},
+  };
+  for (const auto& [id, value] : values)
+    if (std::string m = check_option(id, value); !m.empty()) return m;
+  if (o.program != Program::mavu1 && o.program != Program::mavu2)
+    return std::string("program is outside its range ") + option_spec(OptionId::program).range_text;
+  return {};
+}
+
+// What the solving thread reports through Options::progress.
+struct TickContext {
+  const Options* options;
+  int seed;
+};
+
+void tick(void* ctx, int iter, double best_weight, double seconds) {
+  const auto* t = static_cast<const TickContext*>(ctx);
+  t->options->progress(Progress{t->seed, iter, best_weight, seconds});
+}
+
+// One solve with one seed; the options are checked.
+Result solve_one(const Graph& graph, const Options& o, int seed) {
+  Result empty;
+  empty.seed = seed;
+  if (graph.vertex_count() == 0) {
+    empty.stopped = StopReason::empty_graph;
+    return empty;
+  }
   SearchParams p;
-  p.para_seed = o.seed;
+  p.para_seed = seed;
   p.para_max_iter = o.max_iterations;
   p.para_opt = o.target;
   p.para_depth = o.depth;
@@ -179,7 +274,15 @@ Result solve(const Graph& graph, const Options& o) {
   env.from_process_start = false;
   env.has_time_limit = true;
   env.time_limit = std::min(o.time_limit, 1e9);
+  env.wall_time_limit = std::min(o.wall_time_limit, 1e9);
   if (o.stop) env.stop = &o.stop->flag();
+  TickContext tick_context{&o, seed};
+  if (o.progress) {
+    env.tick = tick;
+    env.tick_ctx = &tick_context;
+    env.tick_seconds = 0.1;
+  }
+  const auto wall_start = std::chrono::steady_clock::now();
 
   const LoadedGraph* loaded = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
   if (!loaded) {
@@ -212,8 +315,61 @@ Result solve(const Graph& graph, const Options& o) {
   r.weight = best.weight;
   r.best_iteration = best.iteration;
   r.best_time = static_cast<double>(best.end_ticks - best.start_ticks) / 1e6;
-  r.stopped = o.stop && o.stop->stop_requested();
+  r.iterations = best.iterations;
+  r.seed = seed;
+  // The loop tests, in their order: the target (tested when a set is
+  // recorded), the iteration limit, the stop token, then the clocks.
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
+  if (r.weight >= o.target)
+    r.stopped = StopReason::target;
+  else if (r.iterations >= o.max_iterations)
+    r.stopped = StopReason::iterations;
+  else if (o.stop && o.stop->stop_requested())
+    r.stopped = StopReason::stop_requested;
+  else if (wall >= o.wall_time_limit)
+    r.stopped = StopReason::wall_time_limit;
+  else
+    r.stopped = StopReason::time_limit;
   return r;
+}
+
+// One solve per seed in `threads` threads; the best, the first listed among equals.
+Result solve_seeds(const Graph& graph, const Options& o) {
+  const size_t count = o.seeds.size();
+  size_t threads = o.threads > 0 ? static_cast<size_t>(o.threads) : std::max(1u, std::thread::hardware_concurrency());
+  threads = std::min(threads, count);
+  std::vector<Result> runs(count);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < count;) runs[i] = solve_one(graph, o, o.seeds[i]);
+  };
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < threads; t++) {
+    try {
+      pool.emplace_back(work);
+    } catch (...) {  // no thread to be had: the others (and this one) do the work
+      break;
+    }
+  }
+  work();
+  for (auto& t : pool) t.join();
+  size_t best = 0;
+  for (size_t i = 0; i < count; i++) {
+    if (!runs[i].ok()) return runs[i];
+    if (runs[i].weight > runs[best].weight) best = i;
+  }
+  Result r = runs[best];
+  r.runs = std::move(runs);
+  return r;
+}
+
+}  // namespace
+
+Result solve(const Graph& graph, const Options& o) {
+  if (!graph.ok()) return failure(graph.status(), graph.message());
+  if (std::string m = check_options(o); !m.empty()) return failure(Status::invalid_options, std::move(m));
+  if (o.seeds.empty()) return solve_one(graph, o, o.seed);
+  return solve_seeds(graph, o);
 }
 
 const char* to_string(Status status) {
@@ -224,6 +380,19 @@ const char* to_string(Status status) {
     case Status::out_of_memory: return "out_of_memory";
     case Status::invalid_options: return "invalid_options";
     case Status::check_failed: return "check_failed";
+  }
+  return "unknown";
+}
+
+const char* to_string(StopReason reason) {
+  switch (reason) {
+    case StopReason::none: return "none";
+    case StopReason::iterations: return "iterations";
+    case StopReason::time_limit: return "time_limit";
+    case StopReason::wall_time_limit: return "wall_time_limit";
+    case StopReason::target: return "target";
+    case StopReason::stop_requested: return "stop_requested";
+    case StopReason::empty_graph: return "empty_graph";
   }
   return "unknown";
 }

@@ -184,8 +184,12 @@ TEST(LibraryErrors, StatusAndTheProgramsMessage) {
       {mavu::solve(mavu::Graph::from_edges(3, {{0, 3}})), mavu::Status::invalid_input, "edge 0 has a vertex outside 0 .. 2"},
       {mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {1, 0}})), mavu::Status::invalid_input, "edge 1 repeats an earlier edge"},
       {mavu::solve(mavu::Graph::from_edges(2, {}, {1.0, -1.0})), mavu::Status::invalid_input,
-       "the weight of vertex 1 is not a finite positive number"},
-      {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options, "the time limit is not a number"},
+       "the weight of vertex 1 is negative"},
+      {mavu::solve(mavu::Graph::from_edges(4, {}, {1.0, 2.0, 3.0})), mavu::Status::invalid_input, "3 weights for 4 vertices"},
+      {mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {2, 2}}, {}, true)), mavu::Status::invalid_input,
+       "edge 1 is a loop on vertex 2"},
+      {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options,
+       "time_limit = nan is outside its range 0 .. inf"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(mavu::to_string(c.r.status), mavu::to_string(c.status)) << c.message;
@@ -217,14 +221,14 @@ TEST(LibraryStop, AStopFromAnotherThreadEndsTheSolveWithItsBestSet) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   stopper.join();
   ASSERT_TRUE(r.ok()) << r.message;
-  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.stopped, mavu::StopReason::stop_requested);
   EXPECT_GT(r.weight, 0);
   EXPECT_LT(seconds, 10.0);
   // Stopped before the first iteration: the starting set, as after -i 0.
   mavu::Options zero;
   zero.max_iterations = 0;
   const mavu::Result at_start = mavu::solve(g, o), no_iterations = mavu::solve(g, zero);
-  EXPECT_TRUE(at_start.stopped);
+  EXPECT_EQ(at_start.stopped, mavu::StopReason::stop_requested);
   EXPECT_EQ(at_start.vertices, no_iterations.vertices);
   EXPECT_EQ(at_start.best_iteration, 0);
 }
