@@ -26,7 +26,15 @@ namespace detail {
 // shared by its copies and may be solved in several threads at once.  The
 // search is the same draw for draw in either layout.
 struct GraphData {
-  int n = 0;                         // vertices; 0: the empty graph, of no layout
+  int n = 0;                         // vertices of the caller's graph
+  // The search runs on the vertices of positive weight: a zero-weight vertex
+  // adds nothing to a set, and the search's candidate lists assume every
+  // vertex has a gain when it is free.  `original` maps a searched vertex to
+  // the caller's (empty: all are searched, same numbers); `weights` then
+  // holds the caller's weights.
+  std::vector<int> original;
+  std::vector<double> weights;
+  int searched = 0;                  // vertices searched; 0: no layout is built
   bool primary_independent = false;  // `primary` is the independent-set mode's conflict graph
   LoadedGraph primary;
   mutable std::once_flag other_once;
@@ -59,6 +67,7 @@ struct GraphData {
   }
 
   double weight(int v) const {
+    if (!original.empty()) return weights[static_cast<size_t>(v)];
     return visit_layout(primary, [v](const auto& g) { return g.v_weight[static_cast<size_t>(v)]; });
   }
 };
@@ -119,7 +128,7 @@ Graph Graph::from_file(const std::string& path, bool independent_set) {
       return failed_graph(memory ? Status::out_of_memory : Status::invalid_input, std::move(loaded.message));
     }
   }
-  data->n = visit_layout(data->primary, [](const auto& g) { return g.n_vertex; });
+  data->n = data->searched = visit_layout(data->primary, [](const auto& g) { return g.n_vertex; });
   return built_graph(std::move(data));
 }
 
@@ -129,14 +138,17 @@ namespace {
 // (the programs' -c 1 path for sparse graphs), without a bit matrix.
 template <class V>
 Graph sparse_independent(std::shared_ptr<detail::GraphData> data, SparseConflictGraph<V>& g, int n,
-                         std::span<const std::pair<int, int>> edges, const double* weights) {
+                         std::span<const std::pair<int, int>> edges, const double* weights,
+                         const std::vector<long long>& edge_of) {
   HeapArray<ConflictPair> pairs;
   if (!pairs.alloc(edges.size(), false)) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
   for (size_t k = 0; k < edges.size(); k++)
     pairs[k] = {static_cast<uint32_t>(edges[k].first), static_cast<uint32_t>(edges[k].second)};
   const long long r = sparse_from_pairs(g, n, pairs.data(), static_cast<long long>(edges.size()), weights);
   if (r < 0) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-  if (r > 0) return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", r - 1));
+  if (r > 0)
+    return failed_graph(Status::invalid_input,
+                        format("edge %lld repeats an earlier edge", edge_of.empty() ? r - 1 : edge_of[r - 1]));
   return built_graph(std::move(data));
 }
 
@@ -173,25 +185,51 @@ Graph Graph::from_edges(int n, std::span<const std::pair<int, int>> edges, std::
   auto data = std::make_shared<detail::GraphData>();
   data->n = n;
   data->primary_independent = independent_set;
-  if (n == 0) return built_graph(std::move(data));
   // Without weights every vertex weighs 1 (the files' default weights belong to the files).
   std::vector<double> ones;
   if (weights.empty()) {
     ones.assign(static_cast<size_t>(n), 1.0);
     weights = ones;
   }
+  // Zero-weight vertices are left out of the search (their edges with them).
+  std::vector<std::pair<int, int>> kept_edges;
+  std::vector<double> kept_weights;
+  std::vector<long long> edge_of;  // position of a kept edge among the caller's
+  if (std::find(weights.begin(), weights.end(), 0.0) != weights.end()) {
+    std::vector<int> number(static_cast<size_t>(n), -1);
+    for (int v = 0; v < n; v++)
+      if (weights[static_cast<size_t>(v)] > 0) {
+        number[static_cast<size_t>(v)] = static_cast<int>(data->original.size());
+        data->original.push_back(v);
+        kept_weights.push_back(weights[static_cast<size_t>(v)]);
+      }
+    for (size_t k = 0; k < edges.size(); k++) {
+      const int x = number[static_cast<size_t>(edges[k].first)], y = number[static_cast<size_t>(edges[k].second)];
+      if (x >= 0 && y >= 0) kept_edges.push_back({x, y}), edge_of.push_back(static_cast<long long>(k));
+    }
+    data->weights.assign(weights.begin(), weights.end());
+    if (data->original.empty()) data->original.push_back(-1);  // none searched; the mapping is not the identity
+    edges = kept_edges;
+    weights = kept_weights;
+  }
+  const int searched = data->searched = static_cast<int>(weights.size());
+  if (searched == 0) return built_graph(std::move(data));
+  auto edge_position = [&](size_t k) { return static_cast<long long>(edge_of.empty() ? k : edge_of[k]); };
+
   LoadedGraph& g = data->primary;
-  g.layout = independent_set ? choose_layout(n, static_cast<long long>(edges.size()), LayoutRequest::automatic)
+  g.layout = independent_set ? choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic)
                              : GraphLayout::dense;
-  if (g.layout == GraphLayout::sparse16) return sparse_independent(data, g.sparse16, n, edges, weights.data());
-  if (g.layout == GraphLayout::sparse32) return sparse_independent(data, g.sparse32, n, edges, weights.data());
+  if (g.layout == GraphLayout::sparse16)
+    return sparse_independent(data, g.sparse16, searched, edges, weights.data(), edge_of);
+  if (g.layout == GraphLayout::sparse32)
+    return sparse_independent(data, g.sparse32, searched, edges, weights.data(), edge_of);
   auto build = [&](auto&& b) {
-    if (!b.begin(n, static_cast<long long>(edges.size())))
+    if (!b.begin(searched, static_cast<long long>(edges.size())))
       return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-    for (int v = 0; v < n; v++) b.set_weight(v, weights[static_cast<size_t>(v)]);
+    for (int v = 0; v < searched; v++) b.set_weight(v, weights[static_cast<size_t>(v)]);
     for (size_t k = 0; k < edges.size(); k++)
       if (!b.add_edge(edges[k].first, edges[k].second))
-        return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", static_cast<long long>(k)));
+        return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", edge_position(k)));
     if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
     return built_graph(data);
   };
@@ -259,7 +297,8 @@ void tick(void* ctx, int iter, double best_weight, double seconds) {
 Result solve_one(const Graph& graph, const Options& o, int seed) {
   Result empty;
   empty.seed = seed;
-  if (graph.vertex_count() == 0) {
+  const detail::GraphData* data = &detail::GraphAccess::data(graph);
+  if (data->searched == 0) {  // no vertex, or none of positive weight
     empty.stopped = StopReason::empty_graph;
     return empty;
   }
@@ -282,9 +321,8 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
     env.tick_ctx = &tick_context;
     env.tick_seconds = 0.1;
   }
-  const auto wall_start = std::chrono::steady_clock::now();
 
-  const LoadedGraph* loaded = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
+  const LoadedGraph* loaded = data->conflict_graph(o.independent_set);
   if (!loaded) {
     const int n = graph.vertex_count();
     if (n > kMaxVertices)
@@ -311,6 +349,8 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
 
   Result r;
   r.vertices = std::move(best.vertices);
+  if (!data->original.empty())
+    for (int& v : r.vertices) v = data->original[static_cast<size_t>(v)];
   std::sort(r.vertices.begin(), r.vertices.end());
   r.weight = best.weight;
   r.best_iteration = best.iteration;
@@ -319,14 +359,13 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
   r.seed = seed;
   // The loop tests, in their order: the target (tested when a set is
   // recorded), the iteration limit, the stop token, then the clocks.
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
   if (r.weight >= o.target)
     r.stopped = StopReason::target;
   else if (r.iterations >= o.max_iterations)
     r.stopped = StopReason::iterations;
   else if (o.stop && o.stop->stop_requested())
     r.stopped = StopReason::stop_requested;
-  else if (wall >= o.wall_time_limit)
+  else if (best.wall_deadline_passed)
     r.stopped = StopReason::wall_time_limit;
   else
     r.stopped = StopReason::time_limit;
