@@ -44,6 +44,7 @@ if form != "networkx":
     data["weights"] = np.ones(n)
 before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
 t = time.perf_counter()
+c = time.process_time()
 if what == "convert":
     if form == "list":
         arr = np.asarray(data["edges"])  # what the module does with a list
@@ -53,8 +54,9 @@ if what == "convert":
 else:
     r = mavu.max_weight_independent_set(max_iterations=1000, program=program, **data)
 seconds = time.perf_counter() - t
+cpu = time.process_time() - c
 peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
-print(json.dumps(dict(seconds=seconds, peak_mib=peak / 1024, before_mib=before / 1024)))
+print(json.dumps(dict(seconds=seconds, cpu=cpu, peak_mib=peak / 1024, before_mib=before / 1024)))
 """
 
 
@@ -64,21 +66,22 @@ def measure(form, n, m, what, repeats, program="mavu2"):
         out = subprocess.run([sys.executable, "-c", CHILD, form, str(n), str(m), what, program],
                              capture_output=True, text=True, check=True).stdout
         runs.append(json.loads(out))
-    return (statistics.median(r["seconds"] for r in runs), statistics.median(r["peak_mib"] for r in runs),
-            statistics.median(r["before_mib"] for r in runs))
+    return (statistics.median(r["seconds"] for r in runs), statistics.median(r["cpu"] for r in runs),
+            statistics.median(r["peak_mib"] for r in runs), statistics.median(r["before_mib"] for r in runs))
 
 
 def main():
     repeats = int(sys.argv[1]) if len(sys.argv) > 1 else 5
-    print("| input | what | n | m | seconds (median) | peak RSS MiB | RSS before MiB |")
-    print("|---|---|---|---|---|---|---|")
+    print("| input | what | n | m | wall s (median) | CPU s (median) | peak RSS MiB | RSS before MiB |")
+    print("|---|---|---|---|---|---|---|---|")
     for form in ["numpy", "list"]:
-        s, peak, before = measure(form, 100000, 1000000, "convert", repeats)
-        print(f"| {form} | convert | 100000 | 1000000 | {s:.3f} | {peak:.0f} | {before:.0f} |")
+        s, c, peak, before = measure(form, 100000, 1000000, "convert", repeats)
+        print(f"| {form} | convert | 100000 | 1000000 | {s:.3f} | {c:.3f} | {peak:.0f} | {before:.0f} |")
     for program in ["mavu2", "mavu1"]:
         for form in ["numpy", "list", "scipy", "networkx"]:
-            s, peak, before = measure(form, 100000, 300000, "solve", repeats, program)
-            print(f"| {form} | independent set, {program}, 1000 iterations | 100000 | 300000 | {s:.3f} | {peak:.0f} "
+            s, c, peak, before = measure(form, 100000, 300000, "solve", repeats, program)
+            print(f"| {form} | independent set, {program}, 1000 iterations | 100000 | 300000 | {s:.3f} | {c:.3f} "
+                  f"| {peak:.0f} "
                   f"| {before:.0f} |")
 
 

@@ -8,6 +8,7 @@ import os
 import re
 import signal
 import subprocess
+import sys
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -233,3 +234,22 @@ def test_limits_stop_tokens_and_progress_say_why_the_solve_stopped():
 def test_the_module_docstring_examples_pass():
     failed, attempted = doctest.testmod(mavu)
     assert (failed, attempted > 0) == (0, True)
+
+
+def test_the_documented_examples_type_check(tmp_path, monkeypatch):
+    """mypy over the examples of docs/python.md against the package's stubs;
+    a wrong call must be reported, so the stubs are what mypy read."""
+    mypy = pytest.importorskip("mypy.api", reason="mypy is not installed (tools/install-deps.sh installs it)")
+    page = open(os.path.join(os.environ["MAVU_TESTS_DIR"], "..", "docs", "python.md")).read()
+    examples = re.findall(r"```python\n(.*?)```", page, re.S)
+    assert examples
+    for i, code in enumerate(examples):
+        (tmp_path / f"example{i}.py").write_text(code)
+    (tmp_path / "wrong.py").write_text('import mavu\nr = mavu.max_weight_clique(edges=[(0, 1)], seed="5")\n'
+                                       'name: str = r.weight\n')
+    build = os.path.dirname(os.path.dirname(mavu.__file__))
+    monkeypatch.setenv("MYPYPATH", build)
+    out, err, status = mypy.run(["--ignore-missing-imports", "--cache-dir", os.path.join(build, ".mypy_cache"),
+                                 *sorted(str(p) for p in tmp_path.glob("*.py"))])
+    files_with_errors = {os.path.basename(line.split(":")[0]) for line in out.splitlines() if ": error:" in line}
+    assert files_with_errors == {"wrong.py"}, out + err
