@@ -100,14 +100,13 @@ struct NoTick {
   void operator()(long) const {}
 };
 
-// True while the CPU time since the start is below the limit (and the
-// wall-clock deadline not reached); calls on_tick(CPU ticks since the start)
-// when a tick is due.
-template <class OnTick = NoTick>
-inline bool cpu_time_below_limit(CpuTimeLimit& c, OnTick&& on_tick = {}) {
-  using namespace cpu_clock_detail;
-  const int64_t now = coarse_now_ns();
-  if (now < c.safe_until_ns) return true;
+namespace cpu_clock_detail {
+
+// The exact read once the coarse clock has left the span known to be safe:
+// rare (once for a long limit, every tick with a tick), so kept out of line,
+// away from the loop.
+template <class OnTick>
+[[gnu::noinline, gnu::cold]] bool read_exactly(CpuTimeLimit& c, int64_t now, OnTick& on_tick) {
   if (now >= c.wall_deadline_ns) return false;
   const long ticks = cpu_ticks(c.clock) - c.start_ticks;
   if (!below_limit(c.seconds, ticks)) return false;
@@ -120,4 +119,16 @@ inline bool cpu_time_below_limit(CpuTimeLimit& c, OnTick&& on_tick = {}) {
   const int64_t span = remaining_ns - remaining_ns / 1000 - coarse_lag_ns();
   c.safe_until_ns = span > 0 ? std::min({now + span, c.wall_deadline_ns, c.next_tick_ns}) : INT64_MIN;
   return true;
+}
+
+}  // namespace cpu_clock_detail
+
+// True while the CPU time since the start is below the limit (and the
+// wall-clock deadline not reached); calls on_tick(CPU ticks since the start)
+// when a tick is due.
+template <class OnTick = NoTick>
+inline bool cpu_time_below_limit(CpuTimeLimit& c, OnTick&& on_tick = {}) {
+  const int64_t now = cpu_clock_detail::coarse_now_ns();
+  if (now < c.safe_until_ns) [[likely]] return true;
+  return cpu_clock_detail::read_exactly(c, now, on_tick);
 }

@@ -16,6 +16,7 @@ or (m, 2) integer array, or a scipy.sparse adjacency matrix.  The search is
 a heuristic: the set is the best it found, not proven optimal.
 """
 
+import itertools
 import math
 import numbers
 import os
@@ -165,8 +166,11 @@ def _from_networkx(graph, weight, independent_set):
             integral = integral and isinstance(value, numbers.Integral)
             values.append(value)
         w = np.array(values, dtype=np.float64)
+    # networkx's own edge iteration is the cost here; map() keeps the rest
+    # out of Python bytecode.
     m = graph.number_of_edges()
-    e = np.fromiter((number[x] for edge in graph.edges() for x in edge), dtype=np.int64, count=2 * m).reshape(m, 2)
+    e = np.fromiter(map(number.__getitem__, itertools.chain.from_iterable(graph.edges())), dtype=np.int64,
+                    count=2 * m).reshape(m, 2)
     e = _without_loops(e, independent_set, lambda v: nodes[v])
     return _mavu.Graph.from_arrays(len(nodes), e, w, independent_set), nodes, integral
 
