@@ -166,7 +166,7 @@ struct Options {
   int threads = option_default<int>(OptionId::threads);
 };
 
-struct Result {
+struct [[nodiscard]] Result {
   Status status = Status::ok;
   std::string message;         // empty when ok
   std::vector<int> vertices;   // the best set, 0-based, ascending (the programs' order)

@@ -192,7 +192,7 @@ TEST(LibraryErrors, StatusAndTheProgramsMessage) {
       {mavu::solve(mavu::Graph::from_edges(4, {}, {1.0, 2.0, 3.0})), mavu::Status::invalid_input, "3 weights for 4 vertices"},
       {mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {2, 2}}, {}, true)), mavu::Status::invalid_input,
        "edge 1 is a loop on vertex 2"},
-          {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options,
+      {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options,
        "time_limit = nan is outside its range 0 .. inf"},
   };
   for (const auto& c : cases) {
@@ -292,7 +292,9 @@ TEST(LibraryStop, TheResultSaysWhyItStoppedAndAfterHowManyIterations) {
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_EQ(r.stopped, reason) << mavu::to_string(reason);
     EXPECT_LE(r.best_iteration, r.iterations);
-    if (reason == mavu::StopReason::iterations) EXPECT_EQ(r.iterations, 1000);
+    if (reason == mavu::StopReason::iterations) {
+      EXPECT_EQ(r.iterations, 1000);
+    }
   }
   ASSERT_EQ(calls.size(), 4u);
   for (size_t i = 1; i < calls.size(); i++) {
