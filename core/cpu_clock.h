@@ -16,6 +16,7 @@
 // outcome is the same as reading clock() at every iteration.
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <ctime>
@@ -34,6 +35,9 @@ struct CpuTimeLimit {
   long start_ticks = 0;                 // ticks of `clock` at the start of the measure
   long limit_ticks = 0;                 // smallest tick count since the start at which the limit is reached
   int64_t safe_until_ns = INT64_MIN;    // coarse clock reading before which it cannot be
+  int64_t wall_deadline_ns = INT64_MAX; // coarse clock reading at which the loop ends
+  int64_t next_tick_ns = INT64_MAX;     // coarse clock reading at which the next tick is due
+  int64_t tick_interval_ns = 0;
 };
 
 namespace cpu_clock_detail {
@@ -81,16 +85,50 @@ inline CpuTimeLimit make_cpu_limit(float seconds, clockid_t clock, long start_ti
   return c;
 }
 
-// True while the CPU time since the start is below the limit.
-inline bool cpu_time_below_limit(CpuTimeLimit& c) {
-  using namespace cpu_clock_detail;
-  const int64_t now = coarse_now_ns();
-  if (now < c.safe_until_ns) return true;
+// Ends the loop `wall_seconds` of wall-clock time from now, and calls a tick
+// every `tick_seconds` (0: none).
+inline void set_wall_limits(CpuTimeLimit& c, double wall_seconds, double tick_seconds) {
+  const int64_t now = cpu_clock_detail::coarse_now_ns();
+  if (wall_seconds < 1e9) c.wall_deadline_ns = now + static_cast<int64_t>(wall_seconds * 1e9);
+  if (tick_seconds > 0) {
+    c.tick_interval_ns = static_cast<int64_t>(tick_seconds * 1e9);
+    c.next_tick_ns = now + c.tick_interval_ns;
+  }
+}
+
+struct NoTick {
+  void operator()(long) const {}
+};
+
+namespace cpu_clock_detail {
+
+// The exact read once the coarse clock has left the span known to be safe:
+// rare (once for a long limit, every tick with a tick), so kept out of line,
+// away from the loop.
+template <class OnTick>
+[[gnu::noinline, gnu::cold]] bool read_exactly(CpuTimeLimit& c, int64_t now, OnTick& on_tick) {
+  if (now >= c.wall_deadline_ns) return false;
   const long ticks = cpu_ticks(c.clock) - c.start_ticks;
   if (!below_limit(c.seconds, ticks)) return false;
+  if (now >= c.next_tick_ns) {
+    on_tick(ticks);
+    c.next_tick_ns = now + c.tick_interval_ns;
+  }
   // The clock truncates to whole ticks, so less than one tick may already be spent.
   const int64_t remaining_ns = (static_cast<int64_t>(c.limit_ticks) - ticks - 1) * 1000;
   const int64_t span = remaining_ns - remaining_ns / 1000 - coarse_lag_ns();
-  c.safe_until_ns = span > 0 ? now + span : INT64_MIN;
+  c.safe_until_ns = span > 0 ? std::min({now + span, c.wall_deadline_ns, c.next_tick_ns}) : INT64_MIN;
   return true;
+}
+
+}  // namespace cpu_clock_detail
+
+// True while the CPU time since the start is below the limit (and the
+// wall-clock deadline not reached); calls on_tick(CPU ticks since the start)
+// when a tick is due.
+template <class OnTick = NoTick>
+inline bool cpu_time_below_limit(CpuTimeLimit& c, OnTick&& on_tick = {}) {
+  const int64_t now = cpu_clock_detail::coarse_now_ns();
+  if (now < c.safe_until_ns) [[likely]] return true;
+  return cpu_clock_detail::read_exactly(c, now, on_tick);
 }

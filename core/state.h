@@ -90,6 +90,14 @@ struct SearchEnv {
   // Called every 100000 iterations with the iteration, the best set's size and weight.
   void (*progress)(void* ctx, int iter, int best_size, double best_weight) = no_progress;
   void* progress_ctx = nullptr;
+  // A wall-clock limit of the search in seconds (1e9 or more: none), and a
+  // tick every tick_seconds of wall time (0: none) with the iteration, the
+  // best weight and the CPU seconds of the measure; both are checked at the
+  // loop's clock read.
+  double wall_time_limit = 1e9;
+  double tick_seconds = 0;
+  void (*tick)(void* ctx, int iter, double best_weight, double seconds) = nullptr;
+  void* tick_ctx = nullptr;
 };
 
 template <class P, class R = CRand>
@@ -234,6 +242,8 @@ template <class P, class R>
   s.time_limit = make_cpu_limit(
       static_cast<float>(env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond)),
       env.cpu_clock, s.start_time);
+  if (env.wall_time_limit < 1e9 || env.tick)
+    set_wall_limits(s.time_limit, env.wall_time_limit, env.tick ? env.tick_seconds : 0);
   s.best_iter = 0;
   s.best_weight = 0;
   s.best_size = 0;
@@ -279,7 +289,9 @@ template <class P, class R>
 bool loop_continues(SearchState<P, R>& s, int max_iter) {
   if (!(s.cur_iter < max_iter)) return false;
   if (s.env.stop->load(std::memory_order_relaxed) != 0) return false;
-  return cpu_time_below_limit(s.time_limit);
+  return cpu_time_below_limit(s.time_limit, [&s](long ticks) {
+    s.env.tick(s.env.tick_ctx, s.cur_iter, s.best_weight, static_cast<double>(ticks) / 1e6);
+  });
 }
 
 // Progress every 100000 iterations of the search loop.

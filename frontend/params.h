@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/params.h"
+#include "mavu/options.h"
 
 // The search parameters plus the instance path.
 struct RunParams : SearchParams {
@@ -11,26 +12,8 @@ struct RunParams : SearchParams {
   int para_complement = 0;    // -c: nonzero: the file's edges are conflicts (independent-set mode)
 };
 
-// Every option's letter, help and default in one table; the usage line and
-// the README are checked against it.
-
-struct OptionInfo {
-  char letter;
-  const char* help;
-  const char* default_text;
-  bool in_usage_line = true;  // the usage line predates the later options and stays as it is
-};
-inline constexpr OptionInfo kOptions[] = {
-    {'f', "instance file: DIMACS, Matrix Market or METIS, plain or gzip-compressed (mandatory)", "none"},
-    {'t', "limit of process CPU time in seconds, loading included (mandatory)", "none"},
-    {'s', "seed of the C library's random generator", "533875888"},
-    {'o', "target weight: stop as soon as a new best set reaches it", "none"},
-    {'l', "tabu depth: restart after more than this many iterations without a new best", "4000"},
-    {'p', "percent of restarts that are directed (the rest restart from scratch)", "70"},
-    {'i', "iteration limit", "100000000"},
-    {'c', "1: search a maximum weight independent set of the file's graph (its edges are the conflicts)", "0",
-     false},
-};
+// The options, their letters, meanings, defaults and usage-line parts are
+// the table of mavu/options.h; the parser and the usage line read it.
 
 enum class ParseOutcome {
   run,          // parameters accepted

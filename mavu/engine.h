@@ -22,6 +22,8 @@ struct BestSet {
   std::vector<int> vertices;  // in the order the search recorded them
   double weight = 0;
   int iteration = 0;
+  int iterations = 0;    // iterations the search ran
+  bool wall_deadline_passed = false;  // the search's wall-clock deadline (SearchEnv) has come
   long end_ticks = 0;    // CPU-clock ticks when it was recorded
   long start_ticks = 0;  // CPU-clock ticks at the start of the measure
 };

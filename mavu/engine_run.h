@@ -24,6 +24,8 @@ RunStatus run_state(const graph_of_t<typename State::Profile>& g, const SearchPa
   }
   best.weight = s->best_weight;
   best.iteration = s->best_iter;
+  best.iterations = s->cur_iter;
+  best.wall_deadline_passed = cpu_clock_detail::coarse_now_ns() >= s->time_limit.wall_deadline_ns;
   best.end_ticks = s->best_end_time;
   best.start_ticks = s->start_time;
   return RunStatus::ok;

@@ -1,10 +1,13 @@
 #include "mavu/mavu.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
 #include <new>
+#include <thread>
 
 #include "mavu/engine.h"
 #include "readers/graph_builder.h"
@@ -24,6 +27,15 @@ namespace detail {
 // shared by its copies and may be solved in several threads at once.  The
 // search is the same draw for draw in either layout.
 struct GraphData {
+  int n = 0;                         // vertices of the caller's graph
+  // The search runs on the vertices of positive weight: a zero-weight vertex
+  // adds nothing to a set, and the search's candidate lists assume every
+  // vertex has a gain when it is free.  `original` maps a searched vertex to
+  // the caller's (empty: all are searched, same numbers); `weights` then
+  // holds the caller's weights.
+  std::vector<int> original;
+  std::vector<double> weights;
+  int searched = 0;                  // vertices searched; 0: no layout is built
   bool primary_independent = false;  // `primary` is the independent-set mode's conflict graph
   LoadedGraph primary;
   mutable std::once_flag other_once;
@@ -55,10 +67,8 @@ struct GraphData {
     });
   }
 
-  int vertex_count() const {
-    return visit_layout(primary, [](const auto& g) { return g.n_vertex; });
-  }
   double weight(int v) const {
+    if (!original.empty()) return weights[static_cast<size_t>(v)];
     return visit_layout(primary, [v](const auto& g) { return g.v_weight[static_cast<size_t>(v)]; });
   }
 };
@@ -119,41 +129,109 @@ Graph read_file(const std::string& path, bool independent_set) {
     case LoadStatus::invalid: return failed_graph(Status::invalid_input, std::move(loaded.message));
     case LoadStatus::out_of_memory: return failed_graph(Status::out_of_memory, std::move(loaded.message));
   }
+  data->n = data->searched = visit_layout(data->primary, [](const auto& g) { return g.n_vertex; });
   return built_graph(std::move(data));
 }
 
-Graph read_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
-  if (n < 1 || n > kMaxVertices)
-    return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 1 and %lld", n, kMaxVertices));
+// The pairs of an independent-set graph straight into the compressed layout
+// (the programs' -c 1 path for sparse graphs), without a bit matrix.
+template <class V>
+Graph sparse_independent(std::shared_ptr<detail::GraphData> data, SparseConflictGraph<V>& g, int n,
+                         std::span<const std::pair<int, int>> edges, const double* weights,
+                         const std::vector<long long>& edge_of) {
+  HeapArray<ConflictPair> pairs;
+  if (!pairs.alloc(edges.size(), false)) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  for (size_t k = 0; k < edges.size(); k++)
+    pairs[k] = {static_cast<uint32_t>(edges[k].first), static_cast<uint32_t>(edges[k].second)};
+  const long long r = sparse_from_pairs(g, n, pairs.data(), static_cast<long long>(edges.size()), weights);
+  if (r < 0) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  if (r > 0)
+    return failed_graph(Status::invalid_input,
+                        format("edge %lld repeats an earlier edge", edge_of.empty() ? r - 1 : edge_of[r - 1]));
+  return built_graph(std::move(data));
+}
+
+Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<const double> weights,
+                 bool independent_set) {
+  const long long max_n = independent_set ? kMaxVerticesSparse : kMaxVertices;
+  if (n < 0 || n > max_n)
+    return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 0 and %lld", n, max_n));
   if (!weights.empty() && weights.size() != static_cast<size_t>(n))
     return failed_graph(Status::invalid_input,
                         format("%lld weights for %lld vertices", static_cast<long long>(weights.size()), n));
   double total = 0;
   for (size_t v = 0; v < weights.size(); v++) {
-    if (!std::isfinite(weights[v]) || !(weights[v] > 0))
+    if (!std::isfinite(weights[v]))
       return failed_graph(Status::invalid_input,
-                          format("the weight of vertex %lld is not a finite positive number", static_cast<long long>(v)));
+                          format("the weight of vertex %lld is not a finite number", static_cast<long long>(v)));
+    if (weights[v] < 0)
+      return failed_graph(Status::invalid_input, format("the weight of vertex %lld is negative", static_cast<long long>(v)));
     total += weights[v];
   }
   if (!std::isfinite(total))
     return failed_graph(Status::invalid_input, "the vertex weights add up to more than a double can hold");
-
-  auto data = std::make_shared<detail::GraphData>();
-  DenseGraphBuilder<InstanceMode::clique> b(data->primary.dense);
-  if (!b.begin(n, static_cast<long long>(edges.size())))
-    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-  for (size_t v = 0; v < weights.size(); v++) b.set_weight(static_cast<int>(v), weights[v]);
   for (size_t k = 0; k < edges.size(); k++) {
     const auto [x, y] = edges[k];
     if (x < 0 || x >= n || y < 0 || y >= n)
       return failed_graph(Status::invalid_input,
-                          format("edge %lld has a vertex outside 0 .. %lld", static_cast<long long>(k), n - 1));
-    if (x == y) return failed_graph(Status::invalid_input, format("edge %lld is a loop", static_cast<long long>(k)));
-    if (!b.add_edge(x, y))
-      return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", static_cast<long long>(k)));
+                          format("edge %lld has a vertex outside 0 .. %lld", static_cast<long long>(k), n - 1LL));
+    if (x == y)
+      return failed_graph(Status::invalid_input, format("edge %lld is a loop on vertex %lld", static_cast<long long>(k), x));
   }
-  if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-  return built_graph(std::move(data));
+
+  auto data = std::make_shared<detail::GraphData>();
+  data->n = n;
+  data->primary_independent = independent_set;
+  // Without weights every vertex weighs 1 (the files' default weights belong to the files).
+  std::vector<double> ones;
+  if (weights.empty()) {
+    ones.assign(static_cast<size_t>(n), 1.0);
+    weights = ones;
+  }
+  // Zero-weight vertices are left out of the search (their edges with them).
+  std::vector<std::pair<int, int>> kept_edges;
+  std::vector<double> kept_weights;
+  std::vector<long long> edge_of;  // position of a kept edge among the caller's
+  if (std::find(weights.begin(), weights.end(), 0.0) != weights.end()) {
+    std::vector<int> number(static_cast<size_t>(n), -1);
+    for (int v = 0; v < n; v++)
+      if (weights[static_cast<size_t>(v)] > 0) {
+        number[static_cast<size_t>(v)] = static_cast<int>(data->original.size());
+        data->original.push_back(v);
+        kept_weights.push_back(weights[static_cast<size_t>(v)]);
+      }
+    for (size_t k = 0; k < edges.size(); k++) {
+      const int x = number[static_cast<size_t>(edges[k].first)], y = number[static_cast<size_t>(edges[k].second)];
+      if (x >= 0 && y >= 0) kept_edges.push_back({x, y}), edge_of.push_back(static_cast<long long>(k));
+    }
+    data->weights.assign(weights.begin(), weights.end());
+    if (data->original.empty()) data->original.push_back(-1);  // none searched; the mapping is not the identity
+    edges = kept_edges;
+    weights = kept_weights;
+  }
+  const int searched = data->searched = static_cast<int>(weights.size());
+  if (searched == 0) return built_graph(std::move(data));
+  auto edge_position = [&](size_t k) { return static_cast<long long>(edge_of.empty() ? k : edge_of[k]); };
+
+  LoadedGraph& g = data->primary;
+  g.layout = independent_set ? choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic)
+                             : GraphLayout::dense;
+  if (g.layout == GraphLayout::sparse16)
+    return sparse_independent(data, g.sparse16, searched, edges, weights.data(), edge_of);
+  if (g.layout == GraphLayout::sparse32)
+    return sparse_independent(data, g.sparse32, searched, edges, weights.data(), edge_of);
+  auto build = [&](auto&& b) {
+    if (!b.begin(searched, static_cast<long long>(edges.size())))
+      return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+    for (int v = 0; v < searched; v++) b.set_weight(v, weights[static_cast<size_t>(v)]);
+    for (size_t k = 0; k < edges.size(); k++)
+      if (!b.add_edge(edges[k].first, edges[k].second))
+        return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", edge_position(k)));
+    if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+    return built_graph(data);
+  };
+  return independent_set ? build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense))
+                         : build(DenseGraphBuilder<InstanceMode::clique>(g.dense));
 }
 
 }  // namespace
@@ -169,31 +247,82 @@ Graph Graph::from_file(const std::string& path, bool independent_set) {
   }
 }
 
-Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
+Graph Graph::from_edges(int n, std::span<const std::pair<int, int>> edges, std::span<const double> weights,
+                        bool independent_set) {
   try {
-    return read_edges(n, edges, weights);
+    return read_edges(n, edges, weights, independent_set);
   } catch (const std::bad_alloc&) {
     return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
   }
 }
 
-int Graph::vertex_count() const { return data_ ? data_->vertex_count() : 0; }
+int Graph::vertex_count() const { return data_ ? data_->n : 0; }
 
 double Graph::weight(int v) const {
-  return data_ && v >= 0 && v < vertex_count() ? data_->weight(v) : 0.0;
+  return data_ && v >= 0 && v < data_->n ? data_->weight(v) : std::numeric_limits<double>::quiet_NaN();
+}
+
+std::string check_option(OptionId option, double value) {
+  const OptionSpec& o = option_spec(option);
+  if (value >= o.min && value <= o.max) return {};
+  char text[64];
+  if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e18)
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+  else
+    std::snprintf(text, sizeof text, "%g", value);
+  return std::string(o.name) + " = " + text + " is outside its range " + o.range_text;
 }
 
 namespace {
 
-Result solve_graph(const Graph& graph, const Options& o) {
-  if (!graph.ok()) return failure(graph.status(), graph.message());
-  if (std::isnan(o.time_limit)) return failure(Status::invalid_options, "the time limit is not a number");
-  if (std::isnan(o.target)) return failure(Status::invalid_options, "the target is not a number");
-  if (o.program != Program::mavu1 && o.program != Program::mavu2)
-    return failure(Status::invalid_options, "unknown program");
+// The defaults of the search parameters are the option table's.
+static_assert(SearchParams{}.para_seed == option_default<int>(OptionId::seed));
+static_assert(SearchParams{}.para_max_iter == option_default<int>(OptionId::max_iterations));
+static_assert(SearchParams{}.para_max_seond == option_default<int>(OptionId::time_limit));
+static_assert(SearchParams{}.para_depth == option_default<int>(OptionId::depth));
+static_assert(SearchParams{}.para_directed_prob == option_default<int>(OptionId::directed_percent));
+static_assert(SearchParams{}.para_opt == option_default<double>(OptionId::target));
 
+std::string check_options(const Options& o) {
+  const std::pair<OptionId, double> values[] = {
+      {OptionId::seed, o.seed},
+      {OptionId::max_iterations, o.max_iterations},
+      {OptionId::time_limit, o.time_limit},
+      {OptionId::wall_time_limit, o.wall_time_limit},
+      {OptionId::target, o.target},
+      {OptionId::depth, o.depth},
+      {OptionId::directed_percent, o.directed_percent},
+      {OptionId::threads, o.threads},
+  };
+  for (const auto& [id, value] : values)
+    if (std::string m = check_option(id, value); !m.empty()) return m;
+  if (o.program != Program::mavu1 && o.program != Program::mavu2)
+    return std::string("program is outside its range ") + option_spec(OptionId::program).range_text;
+  return {};
+}
+
+// What the solving thread reports through Options::progress.
+struct TickContext {
+  const Options* options;
+  int seed;
+};
+
+void tick(void* ctx, int iter, double best_weight, double seconds) {
+  const auto* t = static_cast<const TickContext*>(ctx);
+  t->options->progress(Progress{t->seed, iter, best_weight, seconds});
+}
+
+// One solve with one seed; the options are checked.
+Result solve_one(const Graph& graph, const Options& o, int seed) {
+  Result empty;
+  empty.seed = seed;
+  const detail::GraphData* data = &detail::GraphAccess::data(graph);
+  if (data->searched == 0) {  // no vertex, or none of positive weight
+    empty.stopped = StopReason::empty_graph;
+    return empty;
+  }
   SearchParams p;
-  p.para_seed = o.seed;
+  p.para_seed = seed;
   p.para_max_iter = o.max_iterations;
   p.para_opt = o.target;
   p.para_depth = o.depth;
@@ -203,9 +332,16 @@ Result solve_graph(const Graph& graph, const Options& o) {
   env.from_process_start = false;
   env.has_time_limit = true;
   env.time_limit = std::min(o.time_limit, 1e9);
+  env.wall_time_limit = std::min(o.wall_time_limit, 1e9);
   if (o.stop) env.stop = &o.stop->flag();
+  TickContext tick_context{&o, seed};
+  if (o.progress) {
+    env.tick = tick;
+    env.tick_ctx = &tick_context;
+    env.tick_seconds = 0.1;
+  }
 
-  const LoadedGraph* loaded = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
+  const LoadedGraph* loaded = data->conflict_graph(o.independent_set);
   if (!loaded) {
     const int n = graph.vertex_count();
     if (n > kMaxVertices)
@@ -239,19 +375,73 @@ Result solve_graph(const Graph& graph, const Options& o) {
 
   Result r;
   r.vertices = std::move(best.vertices);
+  if (!data->original.empty())
+    for (int& v : r.vertices) v = data->original[static_cast<size_t>(v)];
   std::sort(r.vertices.begin(), r.vertices.end());
   r.weight = best.weight;
   r.best_iteration = best.iteration;
   r.best_time = static_cast<double>(best.end_ticks - best.start_ticks) / 1e6;
-  r.stopped = o.stop && o.stop->stop_requested();
+  r.iterations = best.iterations;
+  r.seed = seed;
+  // The loop tests, in their order: the target (tested when a set is
+  // recorded), the iteration limit, the stop token, then the clocks.
+  if (r.weight >= o.target)
+    r.stopped = StopReason::target;
+  else if (r.iterations >= o.max_iterations)
+    r.stopped = StopReason::iterations;
+  else if (o.stop && o.stop->stop_requested())
+    r.stopped = StopReason::stop_requested;
+  else if (best.wall_deadline_passed)
+    r.stopped = StopReason::wall_time_limit;
+  else
+    r.stopped = StopReason::time_limit;
   return r;
+}
+
+// One solve per seed in `threads` threads; the best, the first listed among equals.
+Result solve_seeds(const Graph& graph, const Options& o) {
+  const size_t count = o.seeds.size();
+  size_t threads = o.threads > 0 ? static_cast<size_t>(o.threads) : std::max(1u, std::thread::hardware_concurrency());
+  threads = std::min(threads, count);
+  std::vector<Result> runs(count);
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < count;) runs[i] = solve_one(graph, o, o.seeds[i]);
+  };
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < threads; t++) {
+    try {
+      pool.emplace_back(work);
+    } catch (...) {  // no thread to be had: the others (and this one) do the work
+      break;
+    }
+  }
+  work();
+  for (auto& t : pool) t.join();
+  size_t best = 0;
+  for (size_t i = 0; i < count; i++) {
+    if (!runs[i].ok()) return runs[i];
+    if (runs[i].weight > runs[best].weight) best = i;
+  }
+  Result r = runs[best];
+  r.runs = std::move(runs);
+  return r;
+}
+
+Result solve_checked(const Graph& graph, const Options& o) {
+  if (!graph.ok()) return failure(graph.status(), graph.message());
+  if (std::string m = check_options(o); !m.empty()) return failure(Status::invalid_options, std::move(m));
+  if (o.seeds.empty()) return solve_one(graph, o, o.seed);
+  return solve_seeds(graph, o);
 }
 
 }  // namespace
 
-Result solve(const Graph& graph, const Options& options) {
+// The containers of the library report a lack of memory by std::bad_alloc;
+// solve turns it into a status, so nothing is thrown past the API.
+Result solve(const Graph& graph, const Options& o) {
   try {
-    return solve_graph(graph, options);
+    return solve_checked(graph, o);
   } catch (const std::bad_alloc&) {
     return failure(Status::out_of_memory, "cannot allocate memory for the search");
   }
@@ -265,6 +455,19 @@ const char* to_string(Status status) {
     case Status::out_of_memory: return "out_of_memory";
     case Status::invalid_options: return "invalid_options";
     case Status::check_failed: return "check_failed";
+  }
+  return "unknown";
+}
+
+const char* to_string(StopReason reason) {
+  switch (reason) {
+    case StopReason::none: return "none";
+    case StopReason::iterations: return "iterations";
+    case StopReason::time_limit: return "time_limit";
+    case StopReason::wall_time_limit: return "wall_time_limit";
+    case StopReason::target: return "target";
+    case StopReason::stop_requested: return "stop_requested";
+    case StopReason::empty_graph: return "empty_graph";
   }
   return "unknown";
 }

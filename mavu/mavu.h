@@ -1,11 +1,11 @@
 // mavu: maximum weight clique (or independent set) by restart-based tabu
 // search, the search of the programs mavu1 and mavu2 as a library.
 //
-//   mavu::Graph g = mavu::Graph::from_file("data/C125.9.clq");
+//   const mavu::Graph g = mavu::Graph::from_file("data/C125.9.clq");
 //   mavu::Options o;
 //   o.seed = 5;
 //   o.max_iterations = 20000;
-//   mavu::Result r = mavu::solve(g, o);
+//   const mavu::Result r = mavu::solve(g, o);
 //   if (!r.ok()) std::fprintf(stderr, "%s\n", r.message.c_str());
 //
 // A solve with the options of a program's command line gives that program's
@@ -13,18 +13,22 @@
 // Times are the CPU time of the calling thread since the solve started.
 //
 // Nothing throws: a failure is a Status with the message the program prints
-// for the same input.  A Graph is immutable and cheap to copy; solves on one
+// for the same input, or one naming the option and its range.  A Graph is immutable and cheap to copy; solves on one
 // Graph may run in several threads at once and give the same results as one
 // after the other.
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <initializer_list>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "mavu/options.h"
 #include <mavu/version.h>  // MAVU_VERSION_MAJOR, _MINOR, _PATCH, _STRING
 
 #if defined(MAVU_BUILDING_LIBRARY)
@@ -40,8 +44,19 @@ enum class Status {
   cannot_open,      // the instance file could not be opened
   invalid_input,    // the file or the edge list is not a valid graph
   out_of_memory,    // the graph does not fit in memory
-  invalid_options,  // an option outside its range
+  invalid_options,  // an option outside its range (mavu/options.h)
   check_failed,     // the best set did not pass the final check (a fault of the search)
+};
+
+// Why a solve ended.
+enum class StopReason {
+  none,             // it did not run (a failed Result)
+  iterations,       // max_iterations reached
+  time_limit,       // the CPU-time limit reached
+  wall_time_limit,  // the wall-clock limit reached
+  target,           // a set reached the target weight
+  stop_requested,   // the StopToken asked it to stop
+  empty_graph,      // a graph without vertices: nothing to search
 };
 
 namespace detail {
@@ -57,22 +72,36 @@ class MAVU_API Graph {
   Graph();  // no graph: status invalid_input
 
   // Reads an instance file in any format the programs read (vertices
-  // numbered from 1 in the file, from 0 here).  With independent_set, the
-  // file is read for independent-set solves, as the programs' -c 1 reads it:
-  // its edges are the conflicts, so sparse graphs of millions of vertices
-  // load.  A Graph solves in either mode; the mode it was not read for is
-  // built as the complement, for at most 46341 vertices.
-  static Graph from_file(const std::string& path, bool independent_set = false);
+  // numbered from 1 in the file, from 0 here; a vertex without a weight
+  // record weighs ((i + 1) mod 200) + 1, the files' convention).  With
+  // independent_set, the file is read for independent-set solves, as the
+  // programs' -c 1 reads it: its edges are the conflicts, so sparse graphs of
+  // millions of vertices load.  A Graph solves in either mode; the mode it
+  // was not read for is built as the complement, for at most 46341 vertices.
+  [[nodiscard]] static Graph from_file(const std::string& path, bool independent_set = false);
 
-  // n vertices, edges as 0-based pairs (distinct, no loops), one weight per
-  // vertex (finite, positive), or no weights: vertex i weighs (i mod 200) + 1.
-  static Graph from_edges(int n, const std::vector<std::pair<int, int>>& edges,
-                          const std::vector<double>& weights = {});
+  // n vertices, edges as 0-based pairs (distinct; a loop is refused), one
+  // weight per vertex (finite, zero or more; a zero-weight vertex adds
+  // nothing to a set, which may or may not hold it), or no weights: every
+  // vertex weighs 1.  For cliques (independent_set false) n is at most 46341
+  // and the graph is held as a bit matrix; for independent sets the edges
+  // are the conflicts and are held in the layout the programs' -c 1 chooses
+  // (compressed lists for sparse graphs), up to 2^31 - 1 vertices.  n = 0
+  // gives an empty graph, whose solve returns the empty set.
+  [[nodiscard]] static Graph from_edges(int n, std::span<const std::pair<int, int>> edges,
+                                        std::span<const double> weights = {}, bool independent_set = false);
+  // The same with the edges and weights written in braces.
+  [[nodiscard]] static Graph from_edges(int n, std::initializer_list<std::pair<int, int>> edges,
+                                        std::initializer_list<double> weights = {}, bool independent_set = false) {
+    return from_edges(n, std::span(edges.begin(), edges.size()), std::span(weights.begin(), weights.size()),
+                      independent_set);
+  }
 
   bool ok() const { return status_ == Status::ok; }
   Status status() const { return status_; }
   const std::string& message() const { return message_; }
   int vertex_count() const;
+  // The weight of vertex v; NaN when v is not a vertex of the graph.
   double weight(int v) const;
 
  private:
@@ -100,34 +129,66 @@ enum class Program {
   mavu2,  // conflict-count partition with a sampled last list, for large sparse instances
 };
 
-// Defaults are the programs' defaults.
-struct Options {
-  Program program = Program::mavu1;
-  int seed = 533875888;              // -s
-  int max_iterations = 100000000;    // -i
-  double time_limit = 999999999;     // CPU seconds of the solve; above 1e9 counts as 1e9
-  // -o: stop once the best set weighs at least this; the default is no target.
-  double target = std::numeric_limits<double>::infinity();
-  int depth = 4000;                  // -l: restart after this many iterations without a new best
-  int directed_percent = 70;         // -p: percent of restarts that are directed
-  bool independent_set = false;      // maximum weight independent set instead of clique
-  const StopToken* stop = nullptr;   // optional; must outlive the solve
+// What a progress callback is told.
+struct Progress {
+  int seed;            // the seed of the solve reporting
+  int iterations;      // iterations so far
+  double best_weight;  // weight of the best set so far
+  double seconds;      // CPU seconds of the solve so far
 };
 
-struct Result {
+// Defaults, ranges and meanings: the option table, mavu/options.h (the
+// programs' defaults).  A value out of range makes solve() return
+// Status::invalid_options with a message naming the option and its range.
+struct Options {
+  Program program = Program::mavu1;
+  int seed = option_default<int>(OptionId::seed);  // -s
+  // -i; kNoIterationLimit (2^31 - 1, the iteration counter's ceiling) is no limit.
+  int max_iterations = option_default<int>(OptionId::max_iterations);
+  // CPU seconds of the solve; above 1e9 counts as 1e9.
+  double time_limit = option_default<double>(OptionId::time_limit);
+  // Wall-clock seconds of the solve; infinity: no limit.
+  double wall_time_limit = option_default<double>(OptionId::wall_time_limit);
+  // -o: stop once the best set weighs at least this; the default is no target.
+  double target = option_default<double>(OptionId::target);
+  int depth = option_default<int>(OptionId::depth);                        // -l
+  int directed_percent = option_default<int>(OptionId::directed_percent);  // -p
+  bool independent_set = false;      // maximum weight independent set instead of clique
+  const StopToken* stop = nullptr;   // optional; must outlive the solve
+  // Optional: called from the solving thread at most every 0.1 s of wall
+  // time, at the search's clock read (no cost to the iterations between).
+  // With several seeds it is called from each solving thread, concurrently.
+  std::function<void(const Progress&)> progress;
+  // Several seeds: one solve per seed (the seed above is then unused), run in
+  // `threads` threads at once (0: one per processor core); the result is the
+  // best of them, the first listed among equal weights, and holds them all
+  // in `runs`.  Each run is that of its seed alone, whatever the threads.
+  std::vector<int> seeds;
+  int threads = option_default<int>(OptionId::threads);
+};
+
+struct [[nodiscard]] Result {
   Status status = Status::ok;
   std::string message;         // empty when ok
   std::vector<int> vertices;   // the best set, 0-based, ascending (the programs' order)
   double weight = 0;           // its weight
   int best_iteration = 0;      // iteration at which it was found
   double best_time = 0;        // CPU seconds of the solve when it was found
-  bool stopped = false;        // the StopToken ended the solve
+  int iterations = 0;          // iterations the search ran
+  StopReason stopped = StopReason::none;  // why it ended
+  int seed = 0;                // the seed of the run
+  std::vector<Result> runs;    // several seeds: every run, in the order of the seeds
   bool ok() const { return status == Status::ok; }
 };
 
-MAVU_API Result solve(const Graph& graph, const Options& options = {});
+[[nodiscard]] MAVU_API Result solve(const Graph& graph, const Options& options = {});
 
-// The name of a status, e.g. "cannot_open".
+// Empty when `value` lies in the option's range, else the message solve()
+// gives for it.
+[[nodiscard]] MAVU_API std::string check_option(OptionId option, double value);
+
+// The name of a status or a stop reason, e.g. "cannot_open", "time_limit".
 MAVU_API const char* to_string(Status status);
+MAVU_API const char* to_string(StopReason reason);
 
 }  // namespace mavu

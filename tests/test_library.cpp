@@ -62,8 +62,10 @@ mavu::Options options(const LibRun& r) {
   return o;
 }
 
-// The file's graph read independently of the library's loader ("e a b" and "v a w" records).
-mavu::Graph from_edge_list(const std::string& file, bool complement) {
+// The file's graph read independently of the library's loader ("e a b" and "v a w" records):
+// its edges, its complement's, or its edges as the conflicts of an independent-set graph.
+enum class Form { edges, complement, conflicts };
+mavu::Graph from_edge_list(const std::string& file, Form form) {
   std::ifstream in(file);
   int n = 0;
   std::vector<std::pair<int, int>> edges;
@@ -84,13 +86,13 @@ mavu::Graph from_edge_list(const std::string& file, bool complement) {
       weights[a - 1] = w;
     }
   }
-  if (complement) {
+  if (form == Form::complement) {
     edges.clear();
     for (int i = 0; i < n; i++)
       for (int j = i + 1; j < n; j++)
         if (!adj[i][j]) edges.push_back({j, i});
   }
-  return mavu::Graph::from_edges(n, edges, weights);
+  return mavu::Graph::from_edges(n, edges, weights, form == Form::conflicts);
 }
 
 const LibRun kRuns[] = {
@@ -112,11 +114,12 @@ TEST_P(Library, FileEdgeListAndIndependentSetModeGiveTheProgramsRun) {
   const mavu::Result from_file = mavu::solve(mavu::Graph::from_file(r.file), o);
   ASSERT_TRUE(from_file.ok()) << from_file.message;
   EXPECT_EQ(library_run(r, from_file), expected);
-  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, false), o)), expected);
+  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, Form::edges), o)), expected);
   o.independent_set = true;
-  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, true), o)), expected);
+  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, Form::complement), o)), expected);
   const std::string independent = program_run(r, 1);  // -c 1
   EXPECT_EQ(library_run(r, mavu::solve(mavu::Graph::from_file(r.file), o)), independent);
+  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(r.file, Form::conflicts), o)), independent);
   // Read for the independent-set mode (in the layout the programs choose), then solved in both modes.
   const mavu::Graph read_for_is = mavu::Graph::from_file(r.file, true);
   EXPECT_EQ(library_run(r, mavu::solve(read_for_is, o)), independent);
@@ -141,6 +144,7 @@ TEST(LibraryLayouts, ASparseGraphReadForIndependentSetsSolvesInBothModes) {
   mavu::Options o = options(r);
   o.independent_set = true;
   EXPECT_EQ(library_run(r, mavu::solve(g, o)), program_run(r, 1));
+  EXPECT_EQ(library_run(r, mavu::solve(from_edge_list(file, Form::conflicts), o)), program_run(r, 1));
   o.independent_set = false;
   EXPECT_EQ(library_run(r, mavu::solve(g, o)), program_run(r));
   std::remove(file.c_str());
@@ -184,8 +188,12 @@ TEST(LibraryErrors, StatusAndTheProgramsMessage) {
       {mavu::solve(mavu::Graph::from_edges(3, {{0, 3}})), mavu::Status::invalid_input, "edge 0 has a vertex outside 0 .. 2"},
       {mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {1, 0}})), mavu::Status::invalid_input, "edge 1 repeats an earlier edge"},
       {mavu::solve(mavu::Graph::from_edges(2, {}, {1.0, -1.0})), mavu::Status::invalid_input,
-       "the weight of vertex 1 is not a finite positive number"},
-      {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options, "the time limit is not a number"},
+       "the weight of vertex 1 is negative"},
+      {mavu::solve(mavu::Graph::from_edges(4, {}, {1.0, 2.0, 3.0})), mavu::Status::invalid_input, "3 weights for 4 vertices"},
+      {mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {2, 2}}, {}, true)), mavu::Status::invalid_input,
+       "edge 1 is a loop on vertex 2"},
+      {mavu::solve(mavu::Graph::from_edges(2, {}), nan_limit), mavu::Status::invalid_options,
+       "time_limit = nan is outside its range 0 .. inf"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(mavu::to_string(c.r.status), mavu::to_string(c.status)) << c.message;
@@ -217,16 +225,127 @@ TEST(LibraryStop, AStopFromAnotherThreadEndsTheSolveWithItsBestSet) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   stopper.join();
   ASSERT_TRUE(r.ok()) << r.message;
-  EXPECT_TRUE(r.stopped);
+  EXPECT_EQ(r.stopped, mavu::StopReason::stop_requested);
   EXPECT_GT(r.weight, 0);
   EXPECT_LT(seconds, 10.0);
   // Stopped before the first iteration: the starting set, as after -i 0.
   mavu::Options zero;
   zero.max_iterations = 0;
   const mavu::Result at_start = mavu::solve(g, o), no_iterations = mavu::solve(g, zero);
-  EXPECT_TRUE(at_start.stopped);
+  EXPECT_EQ(at_start.stopped, mavu::StopReason::stop_requested);
   EXPECT_EQ(at_start.vertices, no_iterations.vertices);
   EXPECT_EQ(at_start.best_iteration, 0);
+}
+
+// Every bound of the option table is enforced, with the option's name and range.
+TEST(LibraryOptions, ValuesOutOfRangeAreRefusedNamingTheOptionAndItsRange) {
+  const mavu::Graph g = mavu::Graph::from_edges(2, {{0, 1}});
+  const std::pair<void (*)(mavu::Options&), std::string> cases[] = {
+      {[](mavu::Options& o) { o.depth = -1; }, "depth = -1 is outside its range 0 .. 2147483647"},
+      {[](mavu::Options& o) { o.directed_percent = 101; }, "directed_percent = 101 is outside its range 0 .. 100"},
+      {[](mavu::Options& o) { o.directed_percent = -1; }, "directed_percent = -1 is outside its range 0 .. 100"},
+      {[](mavu::Options& o) { o.max_iterations = -5; }, "max_iterations = -5 is outside its range 0 .. 2147483647"},
+      {[](mavu::Options& o) { o.time_limit = -1; }, "time_limit = -1 is outside its range 0 .. inf"},
+      {[](mavu::Options& o) { o.wall_time_limit = -0.5; }, "wall_time_limit = -0.5 is outside its range 0 .. inf"},
+      {[](mavu::Options& o) { o.target = std::nan(""); }, "target = nan is outside its range any number"},
+      {[](mavu::Options& o) { o.threads = 5000; }, "threads = 5000 is outside its range 0 .. 1024"},
+  };
+  for (const auto& [set, message] : cases) {
+    mavu::Options o;
+    o.max_iterations = 10;
+    set(o);
+    const mavu::Result r = mavu::solve(g, o);
+    EXPECT_EQ(r.status, mavu::Status::invalid_options) << message;
+    EXPECT_EQ(r.message, message);
+  }
+  mavu::Options edge;  // both ends of each range are in it
+  edge.max_iterations = 0, edge.depth = 0, edge.directed_percent = 100, edge.time_limit = 0;
+  EXPECT_TRUE(mavu::solve(g, edge).ok());
+}
+
+// Each limit ends the solve and is named; the progress callback reports at
+// most every 0.1 s, and a stop requested from it ends the solve.
+TEST(LibraryStop, TheResultSaysWhyItStoppedAndAfterHowManyIterations) {
+  const mavu::Graph g = mavu::Graph::from_file(kData + "/keller4.clq");
+  mavu::StopToken token;
+  std::vector<std::pair<std::chrono::steady_clock::time_point, mavu::Progress>> calls;
+  const std::pair<void (*)(mavu::Options&), mavu::StopReason> cases[] = {
+      {[](mavu::Options& o) { o.max_iterations = 1000; }, mavu::StopReason::iterations},
+      {[](mavu::Options& o) { o.time_limit = 0.2; }, mavu::StopReason::time_limit},
+      {[](mavu::Options& o) { o.wall_time_limit = 0.2, o.max_iterations = mavu::kNoIterationLimit; },
+       mavu::StopReason::wall_time_limit},
+      {[](mavu::Options& o) { o.target = 10; }, mavu::StopReason::target},
+      {nullptr, mavu::StopReason::stop_requested},
+  };
+  for (const auto& [set, reason] : cases) {
+    mavu::Options o;
+    if (set) {
+      set(o);
+    } else {
+      o.stop = &token;
+      o.progress = [&](const mavu::Progress& p) {
+        calls.push_back({std::chrono::steady_clock::now(), p});
+        if (calls.size() == 4) token.request_stop();
+      };
+    }
+    const mavu::Result r = mavu::solve(g, o);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.stopped, reason) << mavu::to_string(reason);
+    EXPECT_LE(r.best_iteration, r.iterations);
+    if (reason == mavu::StopReason::iterations) {
+      EXPECT_EQ(r.iterations, 1000);
+    }
+  }
+  ASSERT_EQ(calls.size(), 4u);
+  for (size_t i = 1; i < calls.size(); i++) {
+    EXPECT_GE(calls[i].first - calls[i - 1].first, std::chrono::milliseconds(99));
+    EXPECT_GT(calls[i].second.iterations, calls[i - 1].second.iterations);
+    EXPECT_GE(calls[i].second.best_weight, calls[i - 1].second.best_weight);
+  }
+}
+
+// Several seeds in threads give each seed's own run; the best is the first
+// listed among the heaviest.
+TEST(LibrarySeeds, ParallelSeedsAreTheSequentialRunsAndTheFirstBestWins) {
+  const mavu::Graph g = mavu::Graph::from_file(kData + "/brock200_2.clq");
+  mavu::Options o;
+  o.max_iterations = 20000, o.depth = 50;
+  o.seeds = {3, 1, 4, 1, 5, 9};
+  o.threads = 2;
+  const mavu::Result r = mavu::solve(g, o);
+  ASSERT_TRUE(r.ok()) << r.message;
+  ASSERT_EQ(r.runs.size(), o.seeds.size());
+  size_t best = 0;
+  for (size_t i = 0; i < o.seeds.size(); i++) {
+    mavu::Options one = o;
+    one.seeds.clear();
+    one.seed = o.seeds[i];
+    const mavu::Result alone = mavu::solve(g, one);
+    EXPECT_EQ(r.runs[i].seed, o.seeds[i]);
+    EXPECT_EQ(r.runs[i].vertices, alone.vertices) << i;
+    EXPECT_EQ(r.runs[i].best_iteration, alone.best_iteration) << i;
+    if (alone.weight > r.runs[best].weight) best = i;
+  }
+  EXPECT_EQ(r.seed, o.seeds[best]);
+  EXPECT_EQ(r.vertices, r.runs[best].vertices);
+}
+
+// Zero weights are accepted and never taken; an empty graph has the empty
+// set; a weight outside the graph is NaN.
+TEST(LibraryGraphs, ZeroWeightsEmptyGraphsAndWeightsOutsideTheGraph) {
+  const std::vector<std::pair<int, int>> triangle_and_tail = {{0, 1}, {1, 2}, {0, 2}, {2, 3}};
+  const std::vector<double> w = {2, 0, 3, 4};
+  mavu::Options o;
+  o.max_iterations = 1000;
+  EXPECT_EQ(mavu::solve(mavu::Graph::from_edges(4, triangle_and_tail, w), o).vertices, (std::vector<int>{2, 3}));
+  o.independent_set = true;
+  EXPECT_EQ(mavu::solve(mavu::Graph::from_edges(4, triangle_and_tail, w, true), o).vertices, (std::vector<int>{0, 3}));
+  const mavu::Result empty = mavu::solve(mavu::Graph::from_edges(0, {}), o);
+  EXPECT_TRUE(empty.ok() && empty.vertices.empty() && empty.stopped == mavu::StopReason::empty_graph);
+  const mavu::Graph g = mavu::Graph::from_edges(4, triangle_and_tail, w);
+  EXPECT_EQ(g.weight(3), 4);
+  EXPECT_EQ(g.weight(1), 0);
+  EXPECT_TRUE(std::isnan(g.weight(4)) && std::isnan(g.weight(-1)) && std::isnan(mavu::Graph().weight(0)));
 }
 
 }  // namespace

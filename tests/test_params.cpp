@@ -1,6 +1,8 @@
 // Command line: outcomes of the argument loop, conversions of the values and
 // the option table.  (The echo, the usage line and the last of repeated
 // options winning are pinned end to end by the reference runs.)
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <tuple>
 
@@ -74,12 +76,45 @@ TEST(Params, OptionTableMatchesParserAndUsage) {
   for (int c = 33; c < 127; c++) {
     const std::string flag = std::string("-") + static_cast<char>(c);
     bool known = false, in_usage = false;
-    for (const OptionInfo& o : kOptions)
-      if (o.letter == c) known = true, in_usage = o.in_usage_line;
+    for (const mavu::OptionSpec& o : mavu::kOptionTable)
+      if (o.letter == c) known = true, in_usage = o.usage[0] != '\0';
     RunParams p;
     ASSERT_EQ(parse({"-f", "g", "-t", "5", flag, "77"}, p), ParseOutcome::run) << flag;
     EXPECT_EQ(fields(p) != fields(base) || p.para_complement != base.para_complement, known) << flag;
     EXPECT_EQ(usage.find(flag + " <") != std::string::npos, in_usage) << flag;
+  }
+}
+
+// Each lettered option of the table has a row in the documentation's option
+// table (README.md, or a page of docs/ when it moves there) showing its
+// meaning and its default.
+TEST(Params, DocumentedOptionTableMatches) {
+  const std::filesystem::path root = std::filesystem::path(MAVU_TESTS_DIR).parent_path();
+  std::vector<std::filesystem::path> pages = {root / "README.md"};
+  if (std::filesystem::is_directory(root / "docs"))
+    for (const auto& e : std::filesystem::directory_iterator(root / "docs"))
+      if (e.path().extension() == ".md") pages.push_back(e.path());
+  std::vector<std::vector<std::string>> rows;  // cells of every table row naming an option
+  for (const auto& page : pages) {
+    std::ifstream in(page);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.starts_with("| `-")) continue;
+      std::vector<std::string> cells;
+      for (size_t at = 1, bar; (bar = line.find(" |", at)) != std::string::npos; at = bar + 2)
+        cells.push_back(line.substr(at + 1, bar - at - 1));
+      rows.push_back(cells);
+    }
+  }
+  for (const mavu::OptionSpec& o : mavu::kOptionTable) {
+    if (o.letter == 0) continue;
+    const std::string flag = std::string("`-") + o.letter + "`";
+    bool found = false;
+    for (const auto& cells : rows)
+      if (!cells.empty() && cells[0] == flag &&
+          std::any_of(cells.begin(), cells.end(), [&](const std::string& c) { return c.find(o.meaning) != std::string::npos; }) &&
+          std::find(cells.begin(), cells.end(), o.default_text) != cells.end())
+        found = true;
+    EXPECT_TRUE(found) << flag << ": no documented row with \"" << o.meaning << "\" and default " << o.default_text;
   }
 }
 

@@ -97,7 +97,7 @@ TEST(Report, ResultBlockOfEachProgram) {
   RunParams p;
   std::snprintf(p.para_file, sizeof p.para_file, "%s", "data/x.clq");
   p.para_seed = 17, p.para_depth = 250, p.para_directed_prob = 35;
-  const BestSet best{{0}, 12.5, 4321, 3345678, 1000000};  // time measured from start_time
+  const BestSet best{.vertices = {0}, .weight = 12.5, .iteration = 4321, .end_ticks = 3345678, .start_ticks = 1000000};  // time measured from start_time
   const std::string head = "\n$seed=17\n", tail = "@para_file=data/x.clq\n@para_depth=250\n@para_direct_prob=35\n";
   EXPECT_EQ(capture([&](FILE* f) { report_result(kMavu1, p, best, f); }),
             head + "@solver=mwcp\n" + tail + "#objv=12.500000\n#bestiter=4321\n#besttime=2.346\n");
@@ -109,7 +109,7 @@ TEST(Report, TimeIsRoundedToSinglePrecisionBeforePrinting) {
   RunParams p;
   // In double precision 99.9995 s would print as 99.999.
   for (auto [ticks, shown] : {std::pair{99999500L, "100.000"}, {0L, "0.000"}}) {
-    const BestSet best{{0}, 1.0, 0, ticks, 0};
+    const BestSet best{.vertices = {0}, .weight = 1.0, .end_ticks = ticks};
     const std::string block = capture([&](FILE* f) { report_result(kMavu2, p, best, f); });
     EXPECT_NE(block.find(std::string("\n#besttime=") + shown + "\n"), std::string::npos) << block;
   }

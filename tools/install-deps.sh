@@ -6,7 +6,8 @@ set -euo pipefail
 needed=(cmake ninja-build g++ zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev parallel
         python3-dev pybind11-dev python3-pybind11 python3-networkx python3-pytest  # the Python module and its tests
         python3-venv python3-pip python3-setuptools python3-wheel  # pip install of the module, offline
-        slurmctld slurmd slurm-client munge)  # the experiment tool's cluster test (a one-node SLURM)
+        slurmctld slurmd slurm-client munge  # the experiment tool's cluster test (a one-node SLURM)
+        python3-numpy python3-scipy python3-mypy)  # array and sparse-matrix input; the type check of the documented examples
 optional=(python3-matplotlib)   # plots of the experiment tool; everything else works without
 missing=()
 for p in "${needed[@]}" "${optional[@]}"; do

@@ -1,123 +1,346 @@
 """Maximum weight clique and maximum weight independent set by restart-based
 tabu search: the search of the programs mavu1 and mavu2, with their runs.
 
+The result unpacks as networkx's does, and keeps its details by name:
+
     >>> import mavu
-    >>> r = mavu.max_weight_clique("data/C125.9.clq", max_iterations=20000)
-    >>> r.weight, r.vertices[:3]
+    >>> nodes, weight = mavu.max_weight_clique(edges=[(0, 1), (1, 2), (0, 2), (2, 3)], max_iterations=1000)
+    >>> nodes, weight
+    ([0, 1, 2], 3)
+    >>> r = mavu.max_weight_independent_set(edges=[(0, 1), (1, 2)], weights=[2, 3, 2.5], time_limit=0.2)
+    >>> r.vertices, r.weight, r.stopped
+    ([0, 2], 4.5, 'time_limit')
+
+Graphs come as a path to an instance file, a networkx graph, an edge list
+or (m, 2) integer array, or a scipy.sparse adjacency matrix.  The search is
+a heuristic: the set is the best it found, not proven optimal.
 """
 
+import itertools
+import math
+import numbers
 import os
+
+import numpy as np
 
 from . import _mavu
 
-__all__ = ["Result", "max_weight_clique", "max_weight_independent_set"]
+__all__ = ["Result", "StopToken", "max_weight_clique", "max_weight_independent_set"]
+
+StopToken = _mavu.StopToken
 __version__ = _mavu.__version__
 
+# The option table of the library (mavu/options.h): defaults and ranges.
+_OPTIONS = {o["name"]: o for o in _mavu.OPTIONS}
 
-class Result:
-    """The best set of a solve.
+
+def _default(name, kind=int):
+    return kind(_OPTIONS[name]["default"])
+
+
+class Result(tuple):
+    """The best set of a solve: a pair (vertices, weight), as networkx
+    returns, with the details by name.
 
     vertices: the set, as node labels for a networkx graph and as 0-based
-        vertex numbers otherwise, in the order the programs print them
-        (ascending vertex number);
-    weight: its weight;
+        vertex numbers otherwise, ascending by vertex number (the programs'
+        order);
+    weight: its weight (an int when every weight is an int);
     best_iteration: the iteration at which it was found;
-    best_time: the CPU seconds the solve had spent when it was found.
+    best_time: the CPU seconds the solve had spent when it was found;
+    iterations: the iterations the search ran;
+    stopped: why it ended: "iterations", "time_limit", "wall_time_limit",
+        "target", "stop_requested" or "empty_graph";
+    seed: the seed of the run;
+    runs: with several seeds, the Result of each, in the order of the seeds
+        (empty otherwise).
+
+    Results compare as their pairs (vertices, weight).
     """
 
-    __slots__ = ("vertices", "weight", "best_iteration", "best_time")
-
-    def __init__(self, vertices, weight, best_iteration, best_time):
-        self.vertices = vertices
-        self.weight = weight
+    def __new__(cls, vertices, weight, best_iteration=0, best_time=0.0, iterations=0,
+                stopped="empty_graph", seed=0, runs=()):
+        self = super().__new__(cls, (vertices, weight))
         self.best_iteration = best_iteration
         self.best_time = best_time
+        self.iterations = iterations
+        self.stopped = stopped
+        self.seed = seed
+        self.runs = list(runs)
+        return self
+
+    @property
+    def vertices(self):
+        return self[0]
+
+    @property
+    def weight(self):
+        return self[1]
 
     def __repr__(self):
-        return (f"Result(vertices={self.vertices!r}, weight={self.weight!r}, "
-                f"best_iteration={self.best_iteration!r}, best_time={self.best_time!r})")
+        return (f"Result(vertices={self[0]!r}, weight={self[1]!r}, best_iteration={self.best_iteration!r}, "
+                f"best_time={self.best_time!r}, iterations={self.iterations!r}, stopped={self.stopped!r}, "
+                f"seed={self.seed!r}, runs=[{len(self.runs)} runs])")
 
 
-def _networkx_graph(graph):
-    """The extension's graph of a networkx graph and its node labels by number."""
+def _check_option(name, value, integer=True):
+    """The value, checked against the option table's range."""
+    if integer:
+        if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+            raise TypeError(f"{name} must be an integer, not {type(value).__name__}")
+        value = int(value)
+        as_float = float(value) if abs(value) < 2 ** 62 else math.copysign(math.inf, value)
+    else:
+        if isinstance(value, bool) or not isinstance(value, numbers.Real):
+            raise TypeError(f"{name} must be a number, not {type(value).__name__}")
+        value = as_float = float(value)
+    message = _mavu.check_option(name, as_float)
+    if message:
+        raise ValueError(message)
+    return value
+
+
+def _weight_array(weights):
+    """Weights as float64, refusing what is not a number (strings, booleans)."""
+    w = np.asarray(weights)
+    if w.dtype.kind not in "iuf" or w.ndim != 1:
+        raise ValueError(f"weights must be a sequence of numbers, not {w.dtype} of shape {w.shape}")
+    return w.astype(np.float64, copy=False), w.dtype.kind in "iu"
+
+
+def _edge_array(edges):
+    e = np.asarray(edges)
+    if e.size == 0:
+        return np.zeros((0, 2), dtype=np.int64)
+    if e.dtype.kind not in "iu":
+        raise ValueError(f"edges must hold integer vertex numbers, not {e.dtype}")
+    if e.ndim != 2 or e.shape[1] != 2:
+        raise ValueError(f"edges must be pairs (an (m, 2) array), not of shape {e.shape}")
+    return e
+
+
+def _without_loops(e, independent_set, name=lambda v: v):
+    """Loops are left out of a clique search; an independent-set search refuses them."""
+    loops = e[:, 0] == e[:, 1]
+    if not loops.any():
+        return e
+    if independent_set:
+        v = name(e[int(np.argmax(loops)), 0])
+        raise ValueError(f"node {v!r} has a self-loop: it conflicts with itself and can never be in an "
+                         "independent set; remove the loop or the node")
+    return e[~loops]
+
+
+def _from_edges(edges, weights, independent_set):
+    e = _edge_array(edges if edges is not None else ())
+    top = int(e.max()) + 1 if e.size else 0
+    integral = True
+    if weights is None:
+        n, w = top, None
+    else:
+        w, integral = _weight_array(weights)
+        n = len(w)
+        if top > n:
+            raise ValueError(f"{n} weights for {top} vertices")
+    e = _without_loops(e, independent_set)
+    return _mavu.Graph.from_arrays(n, e, w, independent_set), None, integral
+
+
+def _from_networkx(graph, weight, independent_set):
     if graph.is_directed() or graph.is_multigraph():
         raise ValueError("the graph must be a simple undirected graph "
                          "(networkx.Graph); convert it with networkx.Graph(graph)")
-    nodes = list(graph.nodes)
+    nodes = list(graph)
     number = {node: i for i, node in enumerate(nodes)}
-    edges = [(number[a], number[b]) for a, b in graph.edges()]
-    # Vertex number i (0-based) weighs ((i + 1) mod 200) + 1 unless weighted,
-    # as vertex i + 1 of an instance file does.
-    weights = [float(data.get("weight", (i + 1) % 200 + 1))
-               for i, (_, data) in enumerate(graph.nodes(data=True))]
-    return _mavu.Graph.from_edges(len(nodes), edges, weights), nodes
+    integral = True
+    w = None
+    if weight is not None:
+        values = []
+        for node, value in graph.nodes(data=weight):
+            if value is None:
+                raise KeyError(f"node {node!r} has no {weight!r} attribute (weight=None weighs every node 1)")
+            if isinstance(value, bool) or not isinstance(value, numbers.Real):
+                raise ValueError(f"the {weight!r} of node {node!r} is {value!r}, not a number")
+            if not value >= 0 or not math.isfinite(value):
+                raise ValueError(f"the {weight!r} of node {node!r} is {value!r}: weights must be finite and "
+                                 "zero or more")
+            integral = integral and isinstance(value, numbers.Integral)
+            values.append(value)
+        w = np.array(values, dtype=np.float64)
+    # networkx's own edge iteration is the cost here; map() keeps the rest
+    # out of Python bytecode.
+    m = graph.number_of_edges()
+    e = np.fromiter(map(number.__getitem__, itertools.chain.from_iterable(graph.edges())), dtype=np.int64,
+                    count=2 * m).reshape(m, 2)
+    e = _without_loops(e, independent_set, lambda v: nodes[v])
+    return _mavu.Graph.from_arrays(len(nodes), e, w, independent_set), nodes, integral
 
 
-def _solve(graph, edges, weights, program, seed, time_limit, max_iterations, target,
-           depth, directed_percent, independent_set):
+def _from_scipy(matrix, weights, independent_set):
+    import scipy.sparse
+    a = scipy.sparse.csr_matrix(matrix)
+    if a.shape[0] != a.shape[1]:
+        raise ValueError(f"the adjacency matrix must be square, not {a.shape[0]} x {a.shape[1]}")
+    n = a.shape[0]
+    pattern = a != 0
+    if (pattern != pattern.T).nnz:
+        raise ValueError("the adjacency matrix must be symmetric")
+    upper = scipy.sparse.triu(pattern, k=1, format="coo")  # the diagonal is ignored
+    e = np.column_stack((upper.row, upper.col)).astype(np.int64, copy=False)
+    integral = True
+    w = None
+    if weights is not None:
+        w, integral = _weight_array(weights)
+        if len(w) != n:
+            raise ValueError(f"{len(w)} weights for {n} vertices")
+    return _mavu.Graph.from_arrays(n, e, w, independent_set), None, integral
+
+
+def _load_file(path, independent_set):
+    path = os.fsdecode(path)
+    try:
+        return _mavu.Graph.from_file(path, independent_set)
+    except MemoryError:
+        raise
+    except OSError as e:
+        # The library says the file cannot be opened; the system says why
+        # (FileNotFoundError, PermissionError, ... with errno and filename).
+        try:
+            with open(path, "rb"):
+                pass
+        except OSError as why:
+            raise why from None
+        raise e
+
+
+_UNSET = object()
+
+
+def _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
+           max_iterations, target, depth, directed_percent, stop, progress, independent_set):
     labels = None
-    if graph is not None and (edges is not None or weights is not None):
-        raise ValueError("give either a graph or edges and weights, not both")
+    integral = False
+    if graph is not None and edges is not None:
+        raise ValueError("give either a graph or edges, not both")
     if isinstance(graph, (str, bytes, os.PathLike)):
-        g = _mavu.Graph.from_file(os.fsdecode(graph), independent_set)
+        if weights is not None:
+            raise ValueError("an instance file brings its own weights: weights= is for edges and matrices")
+        g = _load_file(graph, independent_set)
+    elif graph is not None and hasattr(graph, "tocsr") and hasattr(graph, "shape"):
+        g, labels, integral = _from_scipy(graph, weights, independent_set)
     elif graph is not None:
         if not (hasattr(graph, "nodes") and hasattr(graph, "edges") and hasattr(graph, "is_directed")):
-            raise TypeError("graph must be a path or a networkx graph, not " + type(graph).__name__)
-        g, labels = _networkx_graph(graph)
-    elif edges is not None or weights is not None:
-        edges = [tuple(e) for e in (edges if edges is not None else ())]
-        if weights is None:
-            n = 1 + max((max(a, b) for a, b in edges), default=-1)
-            weights = []
-        else:
-            weights = [float(w) for w in weights]
-            n = len(weights)
-        g = _mavu.Graph.from_edges(n, edges, weights)
+            raise TypeError("graph must be a path, a networkx graph or a scipy.sparse matrix, not "
+                            + type(graph).__name__)
+        if weights is not None:
+            raise ValueError("a networkx graph carries its weights as node attributes: use weight=")
+        g, labels, integral = _from_networkx(graph, weight, independent_set)
     else:
-        raise ValueError("no graph: give a path, a networkx graph, or edges and weights")
+        g, labels, integral = _from_edges(edges, weights, independent_set)
 
-    vertices, weight, best_iteration, best_time = _mavu.solve(
-        g, program, seed,
-        999999999.0 if time_limit is None else float(time_limit),
-        max_iterations,
-        float('inf') if target is None else float(target),
-        depth, directed_percent, independent_set)
-    if labels is not None:
-        vertices = [labels[v] for v in vertices]
-    return Result(vertices, weight, best_iteration, best_time)
+    if max_iterations is _UNSET:
+        limited = time_limit is not None or wall_time_limit is not None
+        max_iterations = None if limited else _default("max_iterations")
+    if max_iterations is None:
+        max_iterations = _mavu.NO_ITERATION_LIMIT
+    seed_list = []
+    if seeds is not None:
+        seed_list = [_check_option("seed", s) for s in seeds]
+        if not seed_list:
+            raise ValueError("seeds must list at least one seed")
+    result = _mavu.solve(
+        g, program, _check_option("seed", seed), seed_list, _check_option("threads", threads),
+        _check_option("time_limit", _default("time_limit", float) if time_limit is None else time_limit, False),
+        _check_option("wall_time_limit", math.inf if wall_time_limit is None else wall_time_limit, False),
+        _check_option("max_iterations", max_iterations),
+        _check_option("target", math.inf if target is None else target, False),
+        _check_option("depth", depth), _check_option("directed_percent", directed_percent),
+        independent_set, stop, progress)
+
+    def make(vertices, weight, best_iteration, best_time, iterations, stopped, run_seed, runs):
+        if labels is not None:
+            vertices = [labels[v] for v in vertices]
+        if integral and weight == int(weight):
+            weight = int(weight)
+        return Result(vertices, weight, best_iteration, best_time, iterations, stopped, run_seed,
+                      [make(*r) for r in runs])
+
+    return make(*result)
 
 
-def max_weight_clique(graph=None, *, edges=None, weights=None, program="mavu1", seed=533875888,
-                      time_limit=None, max_iterations=100000000, target=None, depth=4000,
-                      directed_percent=70):
-    """A clique of large weight, found by restart-based tabu search.
-
-    graph: a path (str or PathLike) to an instance file in any format the
-        programs read, or a networkx graph (node attribute "weight"; a node
-        without one weighs ((i + 1) mod 200) + 1, i its 0-based position in
-        the node order).  Or, instead of graph:
-    edges: pairs of 0-based vertex numbers, and
-    weights: one weight per vertex (their number is the vertex count).
+_DOC_ARGS = """
+    graph: one of
+        - a path (str or PathLike) to an instance file in any format the
+          programs read (DIMACS, Matrix Market, METIS, gzip-compressed or
+          not; vertices without a weight record weigh ((i + 1) mod 200) + 1,
+          the files' convention);
+        - a networkx.Graph: node weights from the attribute named by
+          `weight` ("weight"; None: every node weighs 1; a node without it
+          raises KeyError), self-loops ignored for cliques and refused for
+          independent sets (a looped node can never be taken);
+        - a scipy.sparse adjacency matrix (any format, symmetric, the
+          diagonal ignored), weights from `weights`.
+    edges: instead of graph, pairs of 0-based vertex numbers: a list of
+        pairs or an (m, 2) integer array (read without a Python loop).
+        Loops are ignored for cliques and refused for independent sets; a
+        repeated edge is refused.
+    weights: with edges or a matrix, one weight per vertex (their number is
+        the vertex count); None: every vertex weighs 1.  Weights are finite
+        numbers, zero or more (a zero-weight vertex adds nothing: the set
+        may hold it or not); negative, infinite, boolean or string weights
+        raise ValueError.
     program: "mavu1" (adaptive gain threshold) or "mavu2" (for large sparse
         real-life graphs).
     seed, max_iterations, target (stop once a set weighs at least this),
-    depth (restart after this many iterations without a new best) and
-    directed_percent (share of directed restarts) are the programs' -s, -i,
-    -o, -l and -p; with the same values the run is the program's.
-    time_limit: CPU seconds of the solve; None: no limit.
+        depth (restart after more than this many iterations without a new
+        best) and directed_percent (share of directed restarts) are the
+        programs' -s, -i, -o, -l and -p; with the same values the run is the
+        program's.  max_iterations=None: no limit (the iteration counter's
+        ceiling, 2**31 - 1), the default when a time limit is given.
+    seeds: instead of seed, several seeds: one solve each, `threads` at once
+        (0: one per processor core); the best is returned (the first listed
+        among equal weights), every run in result.runs.
+    time_limit: CPU seconds of the solve (None: no limit);
+    wall_time_limit: wall-clock seconds of the solve (None: no limit).
+    stop: a mavu.StopToken; its request_stop(), from any thread, ends the
+        solve with the best set so far.
+    progress: called as progress(iterations, best_weight, cpu_seconds) at
+        most every 0.1 s, in the calling thread; an exception it raises stops
+        the solve and is raised.
 
-    Returns a Result.  The search runs without the GIL; Ctrl-C stops it and
-    raises KeyboardInterrupt.  A file that cannot be opened raises OSError,
-    bad input ValueError, both with the programs' message.
-    """
-    return _solve(graph, edges, weights, program, seed, time_limit, max_iterations, target,
-                  depth, directed_percent, False)
+    Ranges (ValueError naming the option and its range when outside): seed
+    and seeds -2**31 .. 2**31 - 1, max_iterations and depth 0 .. 2**31 - 1,
+    directed_percent 0 .. 100, time limits 0 or more, threads 0 .. 1024.
+    Vertex counts: up to 46341 for a clique search (the graph is held as a
+    bit matrix), up to 2**31 - 1 for an independent-set search of a graph
+    given for it (compressed lists when sparse).
+
+    Returns a Result.  An empty graph gives ([], 0).  The search runs
+    without the GIL; Ctrl-C stops it and raises KeyboardInterrupt.  A file
+    that cannot be opened raises FileNotFoundError (or another OSError with
+    errno and filename), bad input ValueError with the programs' message, a
+    graph that does not fit MemoryError.
+"""
 
 
-def max_weight_independent_set(graph=None, *, edges=None, weights=None, program="mavu1",
-                               seed=533875888, time_limit=None, max_iterations=100000000,
-                               target=None, depth=4000, directed_percent=70):
-    """An independent set of large weight (no two vertices adjacent): the
-    programs' -c 1 mode.  Arguments and result as for max_weight_clique."""
-    return _solve(graph, edges, weights, program, seed, time_limit, max_iterations, target,
-                  depth, directed_percent, True)
+def max_weight_clique(graph=None, *, edges=None, weights=None, weight="weight", program="mavu1",
+                      seed=_default("seed"), seeds=None, threads=_default("threads"), time_limit=None,
+                      wall_time_limit=None, max_iterations=_UNSET, target=None, depth=_default("depth"),
+                      directed_percent=_default("directed_percent"), stop=None, progress=None):
+    return _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
+                  max_iterations, target, depth, directed_percent, stop, progress, False)
+
+
+def max_weight_independent_set(graph=None, *, edges=None, weights=None, weight="weight", program="mavu1",
+                               seed=_default("seed"), seeds=None, threads=_default("threads"),
+                               time_limit=None, wall_time_limit=None, max_iterations=_UNSET, target=None,
+                               depth=_default("depth"), directed_percent=_default("directed_percent"),
+                               stop=None, progress=None):
+    return _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
+                  max_iterations, target, depth, directed_percent, stop, progress, True)
+
+
+max_weight_clique.__doc__ = "A clique of large weight, found by restart-based tabu search.\n" + _DOC_ARGS
+max_weight_independent_set.__doc__ = (
+    "An independent set of large weight (no two of its vertices adjacent): the\n"
+    "    programs' -c 1 mode; the graph's edges are the conflicts.\n" + _DOC_ARGS)

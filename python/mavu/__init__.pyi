@@ -1,24 +1,49 @@
 import os
-from typing import Any, Iterable, List, Optional, Sequence, Tuple, Union
+from typing import Any, Callable, Iterable, List, Optional, Sequence, Tuple, Union
+
+import numpy as np
+import numpy.typing as npt
 
 __version__: str
 
-class Result:
-    vertices: List[Any]
-    weight: float
+class StopToken:
+    def __init__(self) -> None: ...
+    def request_stop(self) -> None: ...
+    def reset(self) -> None: ...
+    @property
+    def stop_requested(self) -> bool: ...
+
+class Result(Tuple[List[Any], float]):
     best_iteration: int
     best_time: float
+    iterations: int
+    stopped: str
+    seed: int
+    runs: List["Result"]
+    @property
+    def vertices(self) -> List[Any]: ...
+    @property
+    def weight(self) -> float: ...
 
-GraphSource = Union[str, bytes, os.PathLike, Any]
+# A path to an instance file, a networkx graph or a scipy.sparse matrix.
+GraphSource = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]", Any]
+Edges = Union[Iterable[Tuple[int, int]], npt.NDArray[np.integer[Any]]]
+Weights = Union[Sequence[float], npt.NDArray[Any]]
+ProgressCallback = Callable[[int, float, float], object]
 
-def max_weight_clique(graph: Optional[GraphSource] = ..., *, edges: Optional[Iterable[Tuple[int, int]]] = ...,
-                      weights: Optional[Sequence[float]] = ..., program: str = ..., seed: int = ...,
-                      time_limit: Optional[float] = ..., max_iterations: int = ..., target: Optional[float] = ...,
-                      depth: int = ..., directed_percent: int = ...) -> Result: ...
+def max_weight_clique(graph: Optional[GraphSource] = ..., *, edges: Optional[Edges] = ...,
+                      weights: Optional[Weights] = ..., weight: Optional[str] = ..., program: str = ...,
+                      seed: int = ..., seeds: Optional[Sequence[int]] = ..., threads: int = ...,
+                      time_limit: Optional[float] = ..., wall_time_limit: Optional[float] = ...,
+                      max_iterations: Optional[int] = ..., target: Optional[float] = ..., depth: int = ...,
+                      directed_percent: int = ..., stop: Optional[StopToken] = ...,
+                      progress: Optional[ProgressCallback] = ...) -> Result: ...
 
-def max_weight_independent_set(graph: Optional[GraphSource] = ..., *,
-                               edges: Optional[Iterable[Tuple[int, int]]] = ...,
-                               weights: Optional[Sequence[float]] = ..., program: str = ..., seed: int = ...,
-                               time_limit: Optional[float] = ..., max_iterations: int = ...,
-                               target: Optional[float] = ..., depth: int = ...,
-                               directed_percent: int = ...) -> Result: ...
+def max_weight_independent_set(graph: Optional[GraphSource] = ..., *, edges: Optional[Edges] = ...,
+                               weights: Optional[Weights] = ..., weight: Optional[str] = ...,
+                               program: str = ..., seed: int = ..., seeds: Optional[Sequence[int]] = ...,
+                               threads: int = ..., time_limit: Optional[float] = ...,
+                               wall_time_limit: Optional[float] = ..., max_iterations: Optional[int] = ...,
+                               target: Optional[float] = ..., depth: int = ..., directed_percent: int = ...,
+                               stop: Optional[StopToken] = ...,
+                               progress: Optional[ProgressCallback] = ...) -> Result: ...

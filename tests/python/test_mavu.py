@@ -1,16 +1,22 @@
 """The Python module against the programs: files, networkx graphs, edge lists
 and the independent-set mode give the programs' runs; errors raise with the
 programs' messages; Ctrl-C interrupts a solve; solves in threads."""
+import doctest
+import errno
+import math
 import os
 import re
 import signal
 import subprocess
+import sys
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
 
 import networkx as nx
+import numpy as np
 import pytest
+import scipy.sparse
 
 import mavu
 
@@ -37,12 +43,12 @@ def program_run(path, program, seed, iterations, target, complement=0):
 
 
 def read_networkx(path):
-    """The file as a networkx graph whose node labels are strings."""
+    """The file as a networkx graph whose node labels are strings, with the files' default weights."""
     g = nx.Graph()
     for line in open(path):
         f = line.split()
         if f and f[0] == "p":
-            g.add_nodes_from(f"v{i}" for i in range(int(f[2])))
+            g.add_nodes_from((f"v{i}", {"weight": (i + 1) % 200 + 1}) for i in range(int(f[2])))
         elif f and f[0] == "e":
             g.add_edge(f"v{int(f[1]) - 1}", f"v{int(f[2]) - 1}")
         elif f and f[0] == "v":
@@ -55,7 +61,7 @@ def test_every_input_gives_the_programs_run(path, program, seed, iterations, tar
     vertices, objv, best_iter = program_run(path, program, seed, iterations, target)
     opts = dict(program=program, seed=seed, max_iterations=iterations, target=target)
     g = read_networkx(path)
-    weights = [g.nodes[v].get("weight", (i + 1) % 200 + 1) for i, v in enumerate(g.nodes)]
+    weights = [g.nodes[v]["weight"] for v in g.nodes]
     edges = [(int(a[1:]), int(b[1:])) for a, b in g.edges]
     complement = nx.complement(g)
     nx.set_node_attributes(complement, dict(zip(g.nodes, weights)), "weight")
@@ -81,16 +87,50 @@ def test_errors_raise_with_the_programs_message(tmp_path):
     with pytest.raises(ValueError) as e:
         mavu.max_weight_clique(bad)
     assert str(e.value) + "\n" == stderr
-    with pytest.raises(OSError, match="^Can not open file .*nowhere.clq$"):
-        mavu.max_weight_clique(tmp_path / "nowhere.clq")
-    for kwargs, message in [
-        (dict(edges=[(0, 5)], weights=[1, 2]), "outside"),
-        (dict(edges=[], weights=[1, 0]), "not a finite positive"),
-        (dict(graph=nx.DiGraph([(0, 1)])), "undirected"),
-        (dict(edges=[(0, 1)], weights=[1, 1], program="mavu3"), "mavu1"),
-    ]:
-        with pytest.raises(ValueError, match=message):
-            mavu.max_weight_clique(**kwargs)
+    missing = tmp_path / "nowhere.clq"
+    with pytest.raises(FileNotFoundError) as e:
+        mavu.max_weight_clique(missing)
+    assert (e.value.errno, e.value.filename) == (errno.ENOENT, str(missing))
+
+
+def weighted(edges, **attrs):
+    g = nx.Graph(edges)
+    for name, values in attrs.items():
+        nx.set_node_attributes(g, dict(zip(g.nodes, values)), name)
+    return g
+
+
+looped = weighted([(0, 1), (1, 1)], weight=[1, 1])
+REFUSED = [  # function, arguments, exception, message
+    ("clique", dict(graph=weighted([(0, 1)], w=[1, 2])), KeyError, "node 0 has no 'weight' attribute"),
+    ("clique", dict(graph=weighted([(0, 1)], weight=[1, "2"])), ValueError, "'weight' of node 1 is '2', not a number"),
+    ("clique", dict(graph=weighted([(0, 1)], weight=[1, -2])), ValueError, "'weight' of node 1 is -2"),
+    ("independent_set", dict(graph=looped), ValueError, "node 1 has a self-loop"),
+    ("independent_set", dict(edges=[(0, 1), (2, 2)]), ValueError, "node 2 has a self-loop"),
+    ("clique", dict(edges=[(0, 1), (2, 3)], weights=[1, 2, 3]), ValueError, "^3 weights for 4 vertices$"),
+    ("clique", dict(edges=[(0, 1)], weights=["1", "2"]), ValueError, "weights must be a sequence of numbers"),
+    ("clique", dict(edges=[(0, 1)], weights=[1, -1]), ValueError, "^the weight of vertex 1 is negative$"),
+    ("clique", dict(edges=[(0, 1), (1, 0)]), ValueError, "^edge 1 repeats an earlier edge$"),
+    ("clique", dict(edges=[(0.5, 1)]), ValueError, "integer vertex numbers"),
+    ("clique", dict(edges=[(0, -1)]), ValueError, "^edge 0 has a vertex outside 0 .. 0$"),
+    ("clique", dict(graph=scipy.sparse.coo_array(([1], ([0], [1])), shape=(2, 2))), ValueError, "symmetric"),
+    ("clique", dict(graph=nx.DiGraph([(0, 1)])), ValueError, "undirected"),
+    ("clique", dict(edges=[(0, 1)], program="mavu3"), ValueError, "mavu1"),
+    ("clique", dict(edges=[(0, 1)], seed=2**31), ValueError, r"^seed = 2147483648 is outside its range -2147483648 \.\. 2147483647$"),
+    ("clique", dict(edges=[(0, 1)], seeds=[1, -2**31 - 1]), ValueError, "^seed = -2147483649 is outside"),
+    ("clique", dict(edges=[(0, 1)], depth=-1), ValueError, r"^depth = -1 is outside its range 0 \.\. 2147483647$"),
+    ("clique", dict(edges=[(0, 1)], directed_percent=150), ValueError, r"^directed_percent = 150 is outside its range 0 \.\. 100$"),
+    ("clique", dict(edges=[(0, 1)], max_iterations=10**10), ValueError, "^max_iterations = 10000000000 is outside"),
+    ("clique", dict(edges=[(0, 1)], time_limit=-1), ValueError, r"^time_limit = -1 is outside its range 0 \.\. inf$"),
+    ("clique", dict(edges=[(0, 1)], wall_time_limit=math.nan), ValueError, "^wall_time_limit = nan is outside"),
+    ("clique", dict(edges=[(0, 1)], max_iterations=1.5), TypeError, "max_iterations must be an integer"),
+]
+
+
+@pytest.mark.parametrize("function,kwargs,error,message", REFUSED, ids=[r[3] for r in REFUSED])
+def test_refused_input_and_options_raise_naming_the_fault(function, kwargs, error, message):
+    with pytest.raises(error, match=message):
+        getattr(mavu, "max_weight_" + function)(**kwargs)
 
 
 def test_ctrl_c_stops_the_solve_and_raises_keyboard_interrupt():
@@ -110,3 +150,106 @@ def test_solves_in_threads_give_the_sequential_results():
     for o, p in zip(runs, parallel):
         s = mavu.max_weight_clique(path, **o)
         assert (p.vertices, p.weight, p.best_iteration) == (s.vertices, s.weight, s.best_iteration)
+
+
+def random_graph(n, p, seed):
+    return nx.gnp_random_graph(n, p, seed=seed)
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_networkx_conventions_give_networkx_weights(seed):
+    g = random_graph(14, 0.5, seed)
+    g.add_edge(3, 3)  # a self-loop: ignored for cliques, as networkx ignores it
+    rng = np.random.default_rng(seed)
+    nx.set_node_attributes(g, {v: int(rng.integers(0, 20)) for v in g}, "weight")
+    g.nodes[seed]["weight"] = 0  # zero weights are accepted
+    nx.set_node_attributes(g, {v: int(rng.integers(1, 9)) for v in g}, "w")
+    for weight in ["weight", "w", None]:
+        nodes, total = mavu.max_weight_clique(g, weight=weight, max_iterations=20000)
+        assert total == nx.max_weight_clique(g, weight=weight)[1]
+        assert all(g.has_edge(a, b) for a in nodes for b in nodes if a != b)
+        assert isinstance(total, int)
+    g.remove_edge(3, 3)
+    complement = nx.complement(g)
+    nx.set_node_attributes(complement, nx.get_node_attributes(g, "w"), "w")
+    r = mavu.max_weight_independent_set(g, weight="w", max_iterations=20000)
+    assert r.weight == nx.max_weight_clique(complement, weight="w")[1]
+    assert not any(g.has_edge(a, b) for a in r.vertices for b in r.vertices)
+    assert mavu.max_weight_clique(nx.Graph()) == ([], 0)
+
+
+def test_arrays_and_matrices_give_the_edge_list_result():
+    g = random_graph(60, 0.3, 5)
+    pairs = list(g.edges())
+    weights = [(v * 7) % 11 + 1.5 for v in range(60)]
+    a = np.array(pairs)
+    matrix = nx.to_scipy_sparse_array(g, nodelist=range(60), format="coo")
+    matrix.setdiag(1)  # the diagonal is ignored
+    forms = [dict(edges=a), dict(edges=a.astype(np.int32)), dict(edges=a[:, ::-1].copy()),
+             dict(graph=matrix), dict(graph=matrix.tocsr()), dict(graph=matrix.tocsc())]
+    for solve in (mavu.max_weight_clique, mavu.max_weight_independent_set):
+        want = solve(edges=pairs, weights=weights, max_iterations=5000)
+        for form in forms:
+            r = solve(weights=np.array(weights), max_iterations=5000, **form)
+            assert (r, r.best_iteration) == (want, want.best_iteration), form
+
+
+def test_several_seeds_give_the_best_of_the_sequential_solves():
+    path = os.path.join(DATA, "brock200_2.clq")
+    seeds = [3, 1, 4, 1, 5]
+    r = mavu.max_weight_clique(path, seeds=seeds, threads=2, max_iterations=20000, depth=50)
+    alone = [mavu.max_weight_clique(path, seed=s, max_iterations=20000, depth=50) for s in seeds]
+    assert [(x, x.best_iteration, x.seed) for x in r.runs] == [(x, x.best_iteration, s) for x, s in zip(alone, seeds)]
+    best = max(range(len(seeds)), key=lambda i: (alone[i].weight, -i))
+    assert (r, r.seed) == (alone[best], seeds[best])
+
+
+def test_limits_stop_tokens_and_progress_say_why_the_solve_stopped():
+    path = os.path.join(DATA, "keller4.clq")
+    calls = []
+    token = mavu.StopToken()
+
+    def progress(iterations, best, seconds):
+        calls.append((time.monotonic(), iterations, best, seconds))
+        if len(calls) == 4:
+            token.request_stop()
+
+    cases = [
+        (dict(max_iterations=1000), "iterations"),
+        (dict(time_limit=0.3), "time_limit"),  # and no iteration limit
+        (dict(wall_time_limit=0.3, max_iterations=None), "wall_time_limit"),
+        (dict(target=10), "target"),
+        (dict(stop=token, progress=progress), "stop_requested"),
+    ]
+    for kwargs, why in cases:
+        r = mavu.max_weight_clique(path, **kwargs)
+        assert r.stopped == why, kwargs
+        assert 0 <= r.best_iteration <= r.iterations
+    assert r.iterations >= calls[-1][1] > calls[0][1] > 0
+    assert min(b[0] - a[0] for a, b in zip(calls, calls[1:])) >= 0.09
+    with pytest.raises(ZeroDivisionError):
+        mavu.max_weight_clique(path, progress=lambda *args: 1 / 0)
+
+
+def test_the_module_docstring_examples_pass():
+    failed, attempted = doctest.testmod(mavu)
+    assert (failed, attempted > 0) == (0, True)
+
+
+def test_the_documented_examples_type_check(tmp_path, monkeypatch):
+    """mypy over the examples of docs/python.md against the package's stubs;
+    a wrong call must be reported, so the stubs are what mypy read."""
+    mypy = pytest.importorskip("mypy.api", reason="mypy is not installed (tools/install-deps.sh installs it)")
+    page = open(os.path.join(os.environ["MAVU_TESTS_DIR"], "..", "docs", "python.md")).read()
+    examples = re.findall(r"```python\n(.*?)```", page, re.S)
+    assert examples
+    for i, code in enumerate(examples):
+        (tmp_path / f"example{i}.py").write_text(code)
+    (tmp_path / "wrong.py").write_text('import mavu\nr = mavu.max_weight_clique(edges=[(0, 1)], seed="5")\n'
+                                       'name: str = r.weight\n')
+    build = os.path.dirname(os.path.dirname(mavu.__file__))
+    monkeypatch.setenv("MYPYPATH", build)
+    out, err, status = mypy.run(["--ignore-missing-imports", "--cache-dir", os.path.join(build, ".mypy_cache"),
+                                 *sorted(str(p) for p in tmp_path.glob("*.py"))])
+    files_with_errors = {os.path.basename(line.split(":")[0]) for line in out.splitlines() if ": error:" in line}
+    assert files_with_errors == {"wrong.py"}, out + err
