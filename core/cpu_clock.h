@@ -112,7 +112,8 @@ template <class OnTick>
   if (!below_limit(c.seconds, ticks)) return false;
   if (now >= c.next_tick_ns) {
     on_tick(ticks);
-    c.next_tick_ns = now + c.tick_interval_ns;
+    // The coarse clock may lag: its lag added, ticks are never closer than the interval.
+    c.next_tick_ns = now + c.tick_interval_ns + coarse_lag_ns();
   }
   // The clock truncates to whole ticks, so less than one tick may already be spent.
   const int64_t remaining_ns = (static_cast<int64_t>(c.limit_ticks) - ticks - 1) * 1000;

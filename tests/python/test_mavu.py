@@ -1,6 +1,10 @@
 """The Python module against the programs: files, networkx graphs, edge lists
 and the independent-set mode give the programs' runs; errors raise with the
-programs' messages; Ctrl-C interrupts a solve; solves in threads."""
+programs' messages; Ctrl-C interrupts a solve; solves in threads.  Against
+networkx: its weight conventions and its max_weight_clique's weights; arrays
+and sparse matrices against edge lists; refused inputs and options; limits,
+stop tokens and progress; several seeds against sequential solves; the
+docstring's and the documentation's examples."""
 import doctest
 import errno
 import math
