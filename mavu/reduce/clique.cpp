@@ -11,14 +11,6 @@
 
 namespace mavu::reduce {
 
-std::vector<int> lift_by_map(const Reduced& r, const std::vector<std::vector<int>>& part_sets) {
-  std::vector<int> set;
-  for (size_t p = 0; p < part_sets.size() && p < r.parts.size(); p++)
-    for (int v : part_sets[p]) set.push_back(r.parts[p]->original[static_cast<size_t>(v)]);
-  set.insert(set.end(), r.decided.begin(), r.decided.end());
-  return set;
-}
-
 bool clique_needs_reduction(long long n, long long m) {
   if (n > kMaxVertices) return true;
   const long long pairs = n * (n - 1) / 2;
@@ -39,6 +31,10 @@ namespace {
 template <class V>
 class CliquePeeler {
  public:
+  // Rule 3 runs while the alive degrees times core numbers add up to at most
+  // this many times the input's size.
+  static constexpr long long kEdgeRuleBudget = 16;
+
   using Graph = SparseConflictGraph<V>;
 
   CliquePeeler(const Graph& g, clockid_t clock) : g_(g), n_(g.n_vertex), clock_(clock) {}
@@ -134,12 +130,24 @@ class CliquePeeler {
   // Rule 1 (neighbourhood weight): a clique containing v lies in v and its
   // alive neighbours, so it weighs at most bound_[v] = w(v) + the weights of
   // v's alive neighbours.  Kept up to date by every removal: O(m) in all.
-  // Rule 2 (core): a clique of s vertices containing v leaves each of its
-  // members s - 1 neighbours inside it, so all its members belong to the
-  // (s-1)-core of the alive graph: s - 1 <= core(v), and the clique weighs at
-  // most w(v) + the core(v) heaviest weights of v's alive neighbours.  Core
-  // numbers by bucket peeling, O(m) per round; the heaviest weights by
-  // selection, O(degree).
+  // Rule 2 (core and colours): a clique of s vertices containing v leaves
+  // each of its members s - 1 neighbours inside it, so all its members
+  // belong to the (s-1)-core of the alive graph: s - 1 <= core(v).  Its other
+  // members are alive neighbours of v of pairwise distinct colours in a
+  // proper colouring of the alive graph, so each colour gives at most its
+  // heaviest such neighbour: the clique weighs at most w(v) + the core(v)
+  // largest of these per-colour maxima.  Core numbers by bucket peeling and
+  // the colouring in the reverse peeling order, O(m) per round; the largest
+  // values by selection, O(degree).
+  // Rule 3 (edge): a clique of s >= 2 vertices containing v contains an
+  // edge {v, u}, and its other vertices are common alive neighbours of v and
+  // u, of distinct colours; as in rule 2, s - 1 <= min(core(v), core(u)).
+  // So it weighs at most w(v) + w(u) + the min(core(v), core(u)) - 1
+  // largest per-colour maxima of the common neighbours, and the clique {v}
+  // weighs w(v): v goes when the largest of these over its alive neighbours
+  // u cannot beat the best.  Costs about the alive degrees times the core
+  // numbers, so it runs only while that stays within a budget of the
+  // input's size (in practice on what rules 1 and 2 left).
   void peel() {
     for (;;) {
       for (int v : alive_list_)
@@ -150,25 +158,72 @@ class CliquePeeler {
       std::vector<int> out;
       for (size_t i = 0; i < alive_list_.size(); i++) {
         const int v = alive_list_[i];
-        const int c = core_[i];
-        scratch_.clear();
-        for (int k = 0; k < degree(v); k++) {
-          const int u = g_.v_adj[v][k];
-          if (alive_[static_cast<size_t>(u)]) scratch_.push_back(weight(u));
-        }
-        double b = weight(v);
-        if (static_cast<size_t>(c) < scratch_.size()) {
-          std::nth_element(scratch_.begin(), scratch_.begin() + c, scratch_.end(), std::greater<double>());
-          for (int k = 0; k < c; k++) b += scratch_[static_cast<size_t>(k)];
-        } else {
-          b = bound_[static_cast<size_t>(v)];
-        }
-        if (removable(b)) out.push_back(v);
+        stamp_round();
+        for (int k = 0; k < degree(v); k++) stamp_[static_cast<size_t>(g_.v_adj[v][k])] = stamp_now_;
+        colour_maxima(v, v);
+        if (removable(weight(v) + top_sum(core_[i]))) out.push_back(v);
       }
+      if (out.empty()) edge_rule(out);
       if (out.empty()) return;
       for (int v : out)
         if (alive_[static_cast<size_t>(v)]) remove_cascade(v);
       compact();
+    }
+  }
+
+  // scratch_ = for each colour, the largest weight among the alive
+  // neighbours x of u that carry the current stamp (v's neighbours): the
+  // most a clique can take from that colour.
+  void colour_maxima(int u, int /*v*/) {
+    touched_.clear();
+    if (++colour_round_ == 0) {
+      std::fill(colour_seen_.begin(), colour_seen_.end(), 0u);
+      colour_round_ = 1;
+    }
+    for (int j = 0; j < degree(u); j++) {
+      const int x = g_.v_adj[u][j];
+      if (stamp_[static_cast<size_t>(x)] != stamp_now_ || !alive_[static_cast<size_t>(x)]) continue;
+      const size_t c = static_cast<size_t>(colour_[static_cast<size_t>(local_[static_cast<size_t>(x)])]);
+      if (colour_seen_[c] != colour_round_) {
+        colour_seen_[c] = colour_round_;
+        colour_max_[c] = weight(x);
+        touched_.push_back(static_cast<int>(c));
+      } else if (weight(x) > colour_max_[c]) {
+        colour_max_[c] = weight(x);
+      }
+    }
+    scratch_.clear();
+    for (int c : touched_) scratch_.push_back(colour_max_[static_cast<size_t>(c)]);
+  }
+
+  // The sum of the c largest values in scratch_ (all of them when fewer).
+  double top_sum(int c) {
+    if (c < 0) c = 0;
+    if (static_cast<size_t>(c) < scratch_.size())
+      std::nth_element(scratch_.begin(), scratch_.begin() + c, scratch_.end(), std::greater<double>());
+    double b = 0;
+    for (size_t k = 0; k < scratch_.size() && k < static_cast<size_t>(c); k++) b += scratch_[k];
+    return b;
+  }
+
+  // Rule 3 on the alive set of the last core_numbers(); vertices to remove go to `out`.
+  void edge_rule(std::vector<int>& out) {
+    long long work = 0;
+    for (size_t i = 0; i < alive_list_.size(); i++) work += static_cast<long long>(degree(alive_list_[i])) * core_[i];
+    if (work > kEdgeRuleBudget * (static_cast<long long>(n_) + 2 * g_.n_edge)) return;
+    for (size_t i = 0; i < alive_list_.size(); i++) {
+      const int v = alive_list_[i];
+      stamp_round();
+      for (int k = 0; k < degree(v); k++) stamp_[static_cast<size_t>(g_.v_adj[v][k])] = stamp_now_;
+      double b = weight(v);
+      for (int k = 0; k < degree(v) && removable(b); k++) {
+        const int u = g_.v_adj[v][k];
+        if (!alive_[static_cast<size_t>(u)]) continue;
+        colour_maxima(u, v);
+        const int c = std::min(core_[i], core_[static_cast<size_t>(local_[static_cast<size_t>(u)])]) - 1;
+        b = std::max(b, weight(v) + weight(u) + top_sum(c));
+      }
+      if (removable(b)) out.push_back(v);
     }
   }
 
@@ -225,6 +280,36 @@ class CliquePeeler {
         }
       }
     }
+    colour();
+  }
+
+  // A proper colouring of the alive graph, colour_[i] for alive_list_[i]:
+  // greedy, smallest free colour, in the reverse of the core peeling order
+  // (at most degeneracy + 1 colours).
+  void colour() {
+    const size_t k = alive_list_.size();
+    colour_.assign(k, -1);
+    int colours = 0;
+    for (size_t p = k; p-- > 0;) {
+      const int i = vert_[p];
+      const int v = alive_list_[static_cast<size_t>(i)];
+      stamp_round();
+      for (int j = 0; j < degree(v); j++) {
+        const int u = g_.v_adj[v][j];
+        if (!alive_[static_cast<size_t>(u)]) continue;
+        const int c = colour_[static_cast<size_t>(local_[static_cast<size_t>(u)])];
+        if (c >= 0) colour_used_[static_cast<size_t>(c)] = stamp_now_;
+      }
+      int c = 0;
+      while (c < colours && colour_used_[static_cast<size_t>(c)] == stamp_now_) c++;
+      if (c == colours) {
+        colours++;
+        if (colour_used_.size() < static_cast<size_t>(colours)) colour_used_.resize(static_cast<size_t>(colours) * 2, 0);
+      }
+      colour_[static_cast<size_t>(i)] = c;
+    }
+    if (colour_max_.size() < static_cast<size_t>(colours)) colour_max_.resize(static_cast<size_t>(colours), 0);
+    if (colour_seen_.size() < static_cast<size_t>(colours)) colour_seen_.resize(static_cast<size_t>(colours), 0);
   }
 
   // Greedy cliques from the alive vertices in descending order of their
@@ -322,8 +407,12 @@ class CliquePeeler {
   HeapArray<double> bound_;  // rule 1's bound, kept for the alive vertices
   HeapArray<unsigned> stamp_;
   unsigned stamp_now_ = 0;
+  unsigned colour_round_ = 0;
   HeapArray<int> local_;     // alive vertex -> its index in alive_list_ (core_numbers)
-  std::vector<int> alive_list_, stack_, core_, bin_, pos_, vert_;
+  std::vector<int> alive_list_, stack_, core_, bin_, pos_, vert_, colour_;
+  std::vector<unsigned> colour_used_, colour_seen_;
+  std::vector<double> colour_max_;
+  std::vector<int> touched_;
   std::vector<double> scratch_;
 };
 
