@@ -11,12 +11,6 @@
 
 namespace mavu::reduce {
 
-bool clique_needs_reduction(long long n, long long m) {
-  if (n > kMaxVertices) return true;
-  const long long pairs = n * (n - 1) / 2;
-  return conflict_graph_bytes(n, pairs - std::min(m, pairs)) > kMaxConflictBytes;
-}
-
 namespace {
 
 // The state of the peeling on the input graph g (g's lists are the input

@@ -13,19 +13,9 @@
 
 namespace mavu::reduce {
 
-// Conflict graphs of more than this many bytes are not built: an instance
-// whose conflict graph would need more is reduced instead of loaded whole,
-// and a kernel that would need more is refused.
-inline constexpr unsigned long long kMaxConflictBytes = 2ull << 30;
-
-// Whether a clique instance of n vertices and m edges is too large for its
-// whole conflict graph: more than kMaxVertices vertices, or a conflict graph
-// (in the bit-matrix layout the loader builds it in) above kMaxConflictBytes.
-bool clique_needs_reduction(long long n, long long m);
-
 struct CliqueOptions {
   LayoutRequest layout = LayoutRequest::automatic;     // of the kernel's conflict graph
-  unsigned long long max_kernel_bytes = kMaxConflictBytes;
+  unsigned long long max_kernel_bytes = kMaxConflictBytes;  // a larger kernel conflict graph is refused
   clockid_t clock = CLOCK_PROCESS_CPUTIME_ID;          // for Reduced::incumbent_ticks
   // A clique weight known beforehand: the kernel keeps only what could beat
   // the larger of it and the first clique.
