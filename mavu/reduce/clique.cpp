@@ -25,9 +25,12 @@ namespace {
 template <class V>
 class CliquePeeler {
  public:
-  // Rule 3 runs while the alive degrees times core numbers add up to at most
-  // this many times the input's size.
-  static constexpr long long kEdgeRuleBudget = 16;
+  // Rule 3 runs while the sum over the alive edges of the smaller alive
+  // degree is at most this many times the input's size.  Measured: at 16
+  // it also runs on email-Enron's 1422 vertices left (kernel 1021, but the
+  // reduction takes 0.25 s instead of 0.04 s); at 8 it still empties the
+  // road and social graphs of the sample.
+  static constexpr long long kEdgeRuleBudget = 8;
 
   using Graph = SparseConflictGraph<V>;
 
