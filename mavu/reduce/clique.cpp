@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "graph/heap_array.h"
@@ -469,6 +470,18 @@ class CliquePeeler {
   std::vector<double> scratch_;
 };
 
+// The reduction's working memory at most: per vertex the flags, bounds,
+// marks, numbers, lists and colours (about 64 bytes), and the alive
+// subgraph's lists (at most 4 bytes per list entry of the input).
+template <class G>
+std::string reduction_memory_message(const G& g) {
+  const double bytes = 64.0 * g.n_vertex + 8.0 * static_cast<double>(g.n_edge);
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "cannot allocate memory for the reduction: %d vertices and %lld edges need about %.1f MiB",
+                g.n_vertex, static_cast<long long>(g.n_edge), bytes / (1024.0 * 1024.0));
+  return buf;
+}
+
 std::string kernel_message(long long k, unsigned long long bytes) {
   char buf[200];
   std::snprintf(buf, sizeof buf, "the reduced instance keeps %lld vertices; their conflict graph would need %.1f MiB", k,
@@ -531,7 +544,7 @@ ReduceReport build_kernel(const SparseConflictGraph<V>& g, const std::vector<int
 template <class V>
 ReduceReport reduce_on(const SparseConflictGraph<V>& g, const CliqueOptions& options, Reduced& out) {
   auto peeler = std::make_shared<CliquePeeler<V>>(g, options.clock);
-  if (!peeler->init()) return {ReduceStatus::no_memory, "cannot allocate memory for the reduction"};
+  if (!peeler->init()) return {ReduceStatus::no_memory, reduction_memory_message(g)};
   ReduceReport rep;
   rep.rounds = peeler->reduce(options.known_weight, options.first_clique);
   out = Reduced{};
@@ -567,8 +580,15 @@ bool check_on(const SparseConflictGraph<V>& g, const int* vertices, int count, d
 
 ReduceReport reduce_clique(const LoadedGraph& input, const CliqueOptions& options, Reduced& out) {
   if (input.layout == GraphLayout::dense) return {ReduceStatus::no_memory, "the input graph was not read as lists"};
-  if (input.layout == GraphLayout::sparse16) return reduce_on(input.sparse16, options, out);
-  return reduce_on(input.sparse32, options, out);
+  // The working lists are standard containers: a shortage there ends the
+  // reduction here, as a status with the amount, and goes no further.
+  try {
+    if (input.layout == GraphLayout::sparse16) return reduce_on(input.sparse16, options, out);
+    return reduce_on(input.sparse32, options, out);
+  } catch (const std::bad_alloc&) {
+    out = Reduced{};
+    return visit_layout(input, [](const auto& g) { return ReduceReport{ReduceStatus::no_memory, reduction_memory_message(g)}; });
+  }
 }
 
 bool check_clique(const LoadedGraph& input, const int* vertices, int count, double weight, double tolerance) {
