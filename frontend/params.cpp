@@ -41,6 +41,7 @@ ParseOutcome parse_parameters(int argc, char** argv, RunParams& p) {
         break;
       case mavu::OptionId::max_iterations: p.para_max_iter = std::atoi(val); break;
       case mavu::OptionId::independent_set: p.para_complement = std::atoi(val); break;
+      case mavu::OptionId::reduce: p.para_reduce = std::atoi(val); break;
       default: break;  // the library's options have no letter
     }
   }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "mavu/engine.h"
+#include "mavu/reduce/clique.h"
 #include "readers/graph_builder.h"
 #include "readers/loader.h"
 #include "verify/check.h"
@@ -67,6 +68,47 @@ struct GraphData {
     });
   }
 
+  // The input graph of clique mode as lists (the reduction's input): the
+  // primary when it was read for independent-set solves in the compressed
+  // layout, else built once from the primary (at most 46341 vertices).
+  mutable std::once_flag input_once;
+  mutable LoadedGraph input;
+  mutable bool input_ok = false;
+
+  const LoadedGraph* input_graph() const {
+    if (primary_independent && primary.layout != GraphLayout::dense) return &primary;
+    std::call_once(input_once, [this] { input_ok = build_input(); });
+    return input_ok ? &input : nullptr;
+  }
+
+  // The input graph's edges are primary's conflicts (independent-set
+  // primary) or the pairs that do not conflict (clique primary).
+  bool build_input() const {
+    std::vector<ConflictPair> pairs;
+    const int n = vertex_count();
+    visit_layout(primary, [&](const auto& g) {
+      for (int v = 0; v < n; v++)
+        for (int u = v + 1; u < n; u++)
+          if (g.conflict(v, u) == primary_independent) pairs.push_back({static_cast<uint32_t>(v), static_cast<uint32_t>(u)});
+    });
+    input.layout = GraphLayout::sparse16;
+    input.input_graph = true;
+    return visit_layout(primary, [&](const auto& g) {
+      return sparse_from_pairs(input.sparse16, n, pairs.data(), static_cast<long long>(pairs.size()),
+                               g.v_weight.data()) == 0;
+    });
+  }
+
+  long long edge_count_of_input() const {
+    return visit_layout(primary, [this](const auto& g) {
+      const long long n = g.n_vertex, conflicts = static_cast<long long>(g.n_edge);
+      return primary_independent ? conflicts : n * (n - 1) / 2 - conflicts;
+    });
+  }
+
+  int vertex_count() const {
+    return visit_layout(primary, [](const auto& g) { return g.n_vertex; });
+  }
   double weight(int v) const {
     if (!original.empty()) return weights[static_cast<size_t>(v)];
     return visit_layout(primary, [v](const auto& g) { return g.v_weight[static_cast<size_t>(v)]; });
@@ -121,8 +163,11 @@ Graph read_file(const std::string& path, bool independent_set) {
   auto data = std::make_shared<detail::GraphData>();
   LoadOptions options;
   if (independent_set) options.mode = InstanceMode::independent_set;
-  data->primary_independent = independent_set;
+  // A clique file too large for its conflict graph is read as its input
+  // graph, which is the conflict graph of the independent-set mode.
+  options.clique_read = CliqueRead::input_graph_if_large;
   LoadResult loaded = load_graph(path.c_str(), data->primary, options);
+  data->primary_independent = independent_set || data->primary.input_graph;
   switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(loaded.message));
@@ -283,6 +328,72 @@ static_assert(SearchParams{}.para_depth == option_default<int>(OptionId::depth))
 static_assert(SearchParams{}.para_directed_prob == option_default<int>(OptionId::directed_percent));
 static_assert(SearchParams{}.para_opt == option_default<double>(OptionId::target));
 
+// Why a solve ended, from the loop tests in their order: the target (tested
+// when a set is recorded), the iteration limit, the stop token, then the
+// clocks.
+StopReason stop_reason(const Result& r, const Options& o, bool wall_deadline_passed) {
+  if (r.weight >= o.target) return StopReason::target;
+  if (r.iterations >= o.max_iterations) return StopReason::iterations;
+  if (o.stop && o.stop->stop_requested()) return StopReason::stop_requested;
+  if (wall_deadline_passed) return StopReason::wall_time_limit;
+  return StopReason::time_limit;
+}
+
+// A clique solve through the reduction (the programs' -r 1): the same
+// kernel, the same search on it, the set checked against the input graph.
+// Times count the reduction; so does the time limit.
+Result solve_reduced(const detail::GraphData& data, const Options& o, const SearchParams& p, SearchEnv env,
+                     int seed) {
+  const long start = cpu_ticks(env.cpu_clock);
+  const LoadedGraph* input = data.input_graph();
+  if (!input) return failure(Status::out_of_memory, "cannot allocate memory for the input graph's lists");
+  reduce::CliqueOptions options;
+  options.clock = env.cpu_clock;
+  reduce::Reduced reduced;
+  const reduce::ReduceReport rep = reduce::reduce_clique(*input, options, reduced);
+  if (rep.status != reduce::ReduceStatus::ok) return failure(Status::out_of_memory, rep.message);
+  env.time_limit = std::max(0.0, env.time_limit - static_cast<double>(cpu_ticks(env.cpu_clock) - start) / 1e6);
+  const engine::Variant variant = variant_of(o.program);
+  const bool search = reduced.incumbent_weight < p.para_opt;
+  int iterations = 0;  // of every part's search
+  bool wall_deadline_passed = false;
+  reduce::Outcome out = reduce::finish(reduced, start, [&](const LoadedGraph& kernel, engine::BestSet& best) {
+    if (!search) return true;
+    const engine::RunStatus ran = variant == engine::Variant::mavu1
+                                      ? engine::run<engine::Variant::mavu1>(engine::Generator::own, kernel, p, env, best)
+                                      : engine::run<engine::Variant::mavu2>(engine::Generator::own, kernel, p, env, best);
+    iterations += best.iterations;
+    wall_deadline_passed = wall_deadline_passed || best.wall_deadline_passed;
+    return ran == engine::RunStatus::ok;
+  });
+  if (out.failed_part >= 0)
+    return failure(Status::out_of_memory,
+                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
+                          reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
+                          static_cast<long long>(engine::search_bytes(
+                              variant, reduced.parts[static_cast<size_t>(out.failed_part)]->graph) >> 20)));
+  const double tolerance = visit_layout(*input, [&](const auto& g) {
+    return ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
+  });
+  if (!reduce::check_clique(*input, out.vertices.data(), static_cast<int>(out.vertices.size()), out.weight, tolerance))
+    return failure(Status::check_failed, "check ERROR");
+  Result r;
+  r.vertices = std::move(out.vertices);
+  if (!data.original.empty())
+    for (int& v : r.vertices) v = data.original[static_cast<size_t>(v)];
+  std::sort(r.vertices.begin(), r.vertices.end());
+  r.weight = out.weight;
+  r.best_iteration = out.iteration;
+  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
+  r.iterations = iterations;
+  r.seed = seed;
+  r.stopped = stop_reason(r, o, wall_deadline_passed);
+  r.kernel_vertices = reduced.kernel_vertices();
+  r.proven_optimal = out.optimal;
+  return r;
+}
+
+
 std::string check_options(const Options& o) {
   const std::pair<OptionId, double> values[] = {
       {OptionId::seed, o.seed},
@@ -341,6 +452,11 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
     env.tick_seconds = 0.1;
   }
 
+  if (!o.independent_set &&
+      (o.reduce == Reduce::on ||
+       (o.reduce == Reduce::automatic && data->primary_independent &&
+        conflict_graph_too_large(data->vertex_count(), data->edge_count_of_input()))))
+    return solve_reduced(*data, o, p, env, seed);
   const LoadedGraph* loaded = data->conflict_graph(o.independent_set);
   if (!loaded) {
     const int n = graph.vertex_count();
@@ -383,18 +499,7 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
   r.best_time = static_cast<double>(best.end_ticks - best.start_ticks) / 1e6;
   r.iterations = best.iterations;
   r.seed = seed;
-  // The loop tests, in their order: the target (tested when a set is
-  // recorded), the iteration limit, the stop token, then the clocks.
-  if (r.weight >= o.target)
-    r.stopped = StopReason::target;
-  else if (r.iterations >= o.max_iterations)
-    r.stopped = StopReason::iterations;
-  else if (o.stop && o.stop->stop_requested())
-    r.stopped = StopReason::stop_requested;
-  else if (best.wall_deadline_passed)
-    r.stopped = StopReason::wall_time_limit;
-  else
-    r.stopped = StopReason::time_limit;
+  r.stopped = stop_reason(r, o, best.wall_deadline_passed);
   return r;
 }
 

@@ -129,6 +129,15 @@ enum class Program {
   mavu2,  // conflict-count partition with a sampled last list, for large sparse instances
 };
 
+// Whether a clique solve reduces the graph first (the programs' -r; see
+// docs/reduction.md): peel the vertices that cannot be in a heavier clique
+// than a first greedy one, search only the kernel left.
+enum class Reduce {
+  automatic,  // only a graph too large for its conflict graph (above 46341 vertices or 2 GiB)
+  on,
+  off,
+};
+
 // What a progress callback is told.
 struct Progress {
   int seed;            // the seed of the solve reporting
@@ -154,6 +163,7 @@ struct Options {
   int depth = option_default<int>(OptionId::depth);                        // -l
   int directed_percent = option_default<int>(OptionId::directed_percent);  // -p
   bool independent_set = false;      // maximum weight independent set instead of clique
+  Reduce reduce = Reduce::automatic;  // -r
   const StopToken* stop = nullptr;   // optional; must outlive the solve
   // Optional: called from the solving thread at most every 0.1 s of wall
   // time, at the search's clock read (no cost to the iterations between).
@@ -178,6 +188,8 @@ struct [[nodiscard]] Result {
   StopReason stopped = StopReason::none;  // why it ended
   int seed = 0;                // the seed of the run
   std::vector<Result> runs;    // several seeds: every run, in the order of the seeds
+  long long kernel_vertices = -1;  // vertices left for the search by a reduction; -1: no reduction ran
+  bool proven_optimal = false;     // the reduction proved the set optimal
   bool ok() const { return status == Status::ok; }
 };
 

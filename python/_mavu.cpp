@@ -149,7 +149,7 @@ py::tuple result_tuple(const mavu::Result& r) {
   py::list runs;
   for (const mavu::Result& run : r.runs) runs.append(result_tuple(run));
   return py::make_tuple(r.vertices, r.weight, r.best_iteration, r.best_time, r.iterations,
-                        mavu::to_string(r.stopped), r.seed, runs);
+                        mavu::to_string(r.stopped), r.seed, runs, r.kernel_vertices, r.proven_optimal);
 }
 
 }  // namespace
@@ -215,7 +215,7 @@ PYBIND11_MODULE(_mavu, m) {
       [](const mavu::Graph& g, const std::string& program, int seed, const std::vector<int>& seeds, int threads,
          double time_limit, double wall_time_limit, int max_iterations, double target, int depth,
          int directed_percent, bool independent_set, std::shared_ptr<mavu::StopToken> stop,
-         const py::object& progress) {
+         const py::object& progress, int reduce) {
         mavu::Options o;
         if (program == "mavu1")
           o.program = mavu::Program::mavu1;
@@ -233,10 +233,11 @@ PYBIND11_MODULE(_mavu, m) {
         o.depth = depth;
         o.directed_percent = directed_percent;
         o.independent_set = independent_set;
+        o.reduce = reduce < 0 ? mavu::Reduce::automatic : reduce ? mavu::Reduce::on : mavu::Reduce::off;
         return result_tuple(solve_interruptibly(g, o, stop.get(), progress));
       },
       py::arg("graph"), py::arg("program"), py::arg("seed"), py::arg("seeds"), py::arg("threads"),
       py::arg("time_limit"), py::arg("wall_time_limit"), py::arg("max_iterations"), py::arg("target"),
       py::arg("depth"), py::arg("directed_percent"), py::arg("independent_set"), py::arg("stop"),
-      py::arg("progress"));
+      py::arg("progress"), py::arg("reduce") = -1);
 }

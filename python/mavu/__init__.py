@@ -53,13 +53,16 @@ class Result(tuple):
         "target", "stop_requested" or "empty_graph";
     seed: the seed of the run;
     runs: with several seeds, the Result of each, in the order of the seeds
-        (empty otherwise).
+        (empty otherwise);
+    kernel_vertices: the vertices a reduction left for the search (None: no
+        reduction ran);
+    proven_optimal: whether the reduction proved the set optimal.
 
     Results compare as their pairs (vertices, weight).
     """
 
     def __new__(cls, vertices, weight, best_iteration=0, best_time=0.0, iterations=0,
-                stopped="empty_graph", seed=0, runs=()):
+                stopped="empty_graph", seed=0, runs=(), kernel_vertices=None, proven_optimal=False):
         self = super().__new__(cls, (vertices, weight))
         self.best_iteration = best_iteration
         self.best_time = best_time
@@ -67,6 +70,8 @@ class Result(tuple):
         self.stopped = stopped
         self.seed = seed
         self.runs = list(runs)
+        self.kernel_vertices = kernel_vertices
+        self.proven_optimal = proven_optimal
         return self
 
     @property
@@ -217,7 +222,7 @@ _UNSET = object()
 
 
 def _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
-           max_iterations, target, depth, directed_percent, stop, progress, independent_set):
+           max_iterations, target, depth, directed_percent, stop, progress, independent_set, reduce=None):
     labels = None
     integral = False
     if graph is not None and edges is not None:
@@ -255,15 +260,15 @@ def _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_li
         _check_option("max_iterations", max_iterations),
         _check_option("target", math.inf if target is None else target, False),
         _check_option("depth", depth), _check_option("directed_percent", directed_percent),
-        independent_set, stop, progress)
+        independent_set, stop, progress, -1 if reduce is None else int(bool(reduce)))
 
-    def make(vertices, weight, best_iteration, best_time, iterations, stopped, run_seed, runs):
+    def make(vertices, weight, best_iteration, best_time, iterations, stopped, run_seed, runs, kernel, proven):
         if labels is not None:
             vertices = [labels[v] for v in vertices]
         if integral and weight == int(weight):
             weight = int(weight)
         return Result(vertices, weight, best_iteration, best_time, iterations, stopped, run_seed,
-                      [make(*r) for r in runs])
+                      [make(*r) for r in runs], None if kernel < 0 else kernel, proven)
 
     return make(*result)
 
@@ -307,6 +312,9 @@ _DOC_ARGS = """
     progress: called as progress(iterations, best_weight, cpu_seconds) at
         most every 0.1 s, in the calling thread; an exception it raises stops
         the solve and is raised.
+    reduce: True: reduce the graph first and search only the kernel (the
+        programs' -r 1); False: never; None: only a graph too large for its
+        conflict graph (see docs/reduction.md).
 
     Ranges (ValueError naming the option and its range when outside): seed
     and seeds -2**31 .. 2**31 - 1, max_iterations and depth 0 .. 2**31 - 1,
@@ -326,18 +334,18 @@ _DOC_ARGS = """
 def max_weight_clique(graph=None, *, edges=None, weights=None, weight="weight", program="mavu1",
                       seed=_default("seed"), seeds=None, threads=_default("threads"), time_limit=None,
                       wall_time_limit=None, max_iterations=_UNSET, target=None, depth=_default("depth"),
-                      directed_percent=_default("directed_percent"), stop=None, progress=None):
+                      directed_percent=_default("directed_percent"), stop=None, progress=None, reduce=None):
     return _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
-                  max_iterations, target, depth, directed_percent, stop, progress, False)
+                  max_iterations, target, depth, directed_percent, stop, progress, False, reduce)
 
 
 def max_weight_independent_set(graph=None, *, edges=None, weights=None, weight="weight", program="mavu1",
                                seed=_default("seed"), seeds=None, threads=_default("threads"),
                                time_limit=None, wall_time_limit=None, max_iterations=_UNSET, target=None,
                                depth=_default("depth"), directed_percent=_default("directed_percent"),
-                               stop=None, progress=None):
+                               stop=None, progress=None, reduce=None):
     return _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
-                  max_iterations, target, depth, directed_percent, stop, progress, True)
+                  max_iterations, target, depth, directed_percent, stop, progress, True, reduce)
 
 
 max_weight_clique.__doc__ = "A clique of large weight, found by restart-based tabu search.\n" + _DOC_ARGS

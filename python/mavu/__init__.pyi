@@ -20,6 +20,8 @@ class Result(Tuple[List[Any], float]):
     stopped: str
     seed: int
     runs: List["Result"]
+    kernel_vertices: Optional[int]
+    proven_optimal: bool
     @property
     def vertices(self) -> List[Any]: ...
     @property
@@ -37,7 +39,8 @@ def max_weight_clique(graph: Optional[GraphSource] = ..., *, edges: Optional[Edg
                       time_limit: Optional[float] = ..., wall_time_limit: Optional[float] = ...,
                       max_iterations: Optional[int] = ..., target: Optional[float] = ..., depth: int = ...,
                       directed_percent: int = ..., stop: Optional[StopToken] = ...,
-                      progress: Optional[ProgressCallback] = ...) -> Result: ...
+                      progress: Optional[ProgressCallback] = ...,
+                      reduce: Optional[bool] = ...) -> Result: ...
 
 def max_weight_independent_set(graph: Optional[GraphSource] = ..., *, edges: Optional[Edges] = ...,
                                weights: Optional[Weights] = ..., weight: Optional[str] = ...,
@@ -46,4 +49,5 @@ def max_weight_independent_set(graph: Optional[GraphSource] = ..., *, edges: Opt
                                wall_time_limit: Optional[float] = ..., max_iterations: Optional[int] = ...,
                                target: Optional[float] = ..., depth: int = ..., directed_percent: int = ...,
                                stop: Optional[StopToken] = ...,
-                               progress: Optional[ProgressCallback] = ...) -> Result: ...
+                               progress: Optional[ProgressCallback] = ...,
+                               reduce: Optional[bool] = ...) -> Result: ...

@@ -258,3 +258,18 @@ def test_the_documented_examples_type_check(tmp_path, monkeypatch):
                                  *sorted(str(p) for p in tmp_path.glob("*.py"))])
     files_with_errors = {os.path.basename(line.split(":")[0]) for line in out.splitlines() if ": error:" in line}
     assert files_with_errors == {"wrong.py"}, out + err
+
+
+def test_reduce_gives_the_programs_reduced_run():
+    path = os.path.join(INSTANCES, "p_hat300-1.clq")
+    out = subprocess.run([PROGRAMS["mavu2"], "-f", path, "-t", "1000", "-s", "1", "-i", "30000", "-r", "1"],
+                         capture_output=True, text=True, check=True).stdout
+    lines = out[out.index("\nFinal") + 1:].splitlines()
+    kernel = int(re.search(r"#kernel=(\d+)", out).group(1))
+    optimal = re.search(r"#optimal=(\d)", out).group(1) == "1"
+    result = mavu.max_weight_clique(path, program="mavu2", seed=1, max_iterations=30000, reduce=True)
+    assert (result.vertices, result.kernel_vertices, result.proven_optimal) == (
+        [int(v) for v in lines[1].split()], kernel, optimal)
+    assert result.best_iteration == int(re.search(r"#bestiter=(\d+)", out).group(1))
+    plain = mavu.max_weight_clique(path, program="mavu2", seed=1, max_iterations=30000, reduce=False)
+    assert (plain.kernel_vertices, plain.proven_optimal) == (None, False)
