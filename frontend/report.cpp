@@ -12,7 +12,7 @@ void print_final_set(const ProgramText& text, BestSet& best, FILE* out) {
     std::fprintf(out, "Final result(size %d):\n", size);
   else
     std::fprintf(out, "Final solution:\n");
-  std::qsort(best.vertices.data(), best.vertices.size(), sizeof(int), cmpfunc);
+  if (size > 1) std::qsort(best.vertices.data(), best.vertices.size(), sizeof(int), cmpfunc);
   for (int i = 0; i < size; i++) std::fprintf(out, "%d ", best.vertices[static_cast<size_t>(i)]);
   std::fprintf(out, "\n");
 }
