@@ -1,0 +1,419 @@
+#include "mavu/reduce/mwis.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <new>
+
+namespace mavu::reduce {
+
+namespace {
+
+// A vertex of more than this many live neighbours is not tested as the dominating one
+// (hubs dominate almost never, and testing them costs the sum of their
+// neighbours' degrees each time a neighbour changes).
+constexpr int kDominationMaxDegree = 256;
+
+// Exact maximum weight independent set of a graph of at most 64 vertices
+// (adjacency masks), by branch and bound.  In every node the vertices at
+// least as heavy as their remaining neighbourhood are taken (neighbourhood
+// removal: some optimum of the node contains them, as in the reduction), the
+// bound is the node's weight plus the weight of every vertex still
+// available, and the branch is on a vertex of largest remaining degree: take
+// it (dropping its neighbours) or drop it.  Gives up after `budget` nodes.
+struct SmallMwis {
+  const uint64_t* adj;
+  const double* w;
+  double best = -std::numeric_limits<double>::infinity();
+  uint64_t best_set = 0;
+  long nodes = 0, budget = 0;
+  bool aborted = false;
+
+  void go(uint64_t avail, uint64_t cur, double cw) {
+    if (aborted) return;
+    if (++nodes > budget) {
+      aborted = true;
+      return;
+    }
+    for (bool changed = true; changed;) {
+      changed = false;
+      for (uint64_t q = avail; q; q &= q - 1) {
+        const int v = std::countr_zero(q);
+        if (!(avail >> v & 1)) continue;
+        const uint64_t nb = adj[v] & avail;
+        double s = 0;
+        for (uint64_t r = nb; r; r &= r - 1) s += w[std::countr_zero(r)];
+        if (w[v] >= s) {
+          cur |= uint64_t{1} << v;
+          cw += w[v];
+          avail &= ~(nb | uint64_t{1} << v);
+          changed = true;
+        }
+      }
+    }
+    double bound = cw;
+    for (uint64_t q = avail; q; q &= q - 1) bound += w[std::countr_zero(q)];
+    if (bound <= best) return;
+    if (!avail) {
+      best = cw;
+      best_set = cur;
+      return;
+    }
+    int pick = -1, pick_deg = -1;
+    for (uint64_t q = avail; q; q &= q - 1) {
+      const int v = std::countr_zero(q);
+      const int d = std::popcount(adj[v] & avail);
+      if (d > pick_deg) pick = v, pick_deg = d;
+    }
+    const uint64_t bit = uint64_t{1} << pick;
+    go(avail & ~adj[pick] & ~bit, cur | bit, cw + w[pick]);
+    go(avail & ~bit, cur, cw);
+  }
+};
+
+}  // namespace
+
+template <class F>
+void MwisReduction::for_live(int v, F&& f) {
+  // Walks v's live neighbours and drops the dead entries from the list on
+  // the way, so each dead entry is walked over at most once per list.
+  int* a = adj_.data() + beg_[static_cast<size_t>(v)];
+  const int len = len_[static_cast<size_t>(v)];
+  int k = 0;
+  for (int i = 0; i < len; i++) {
+    const int y = a[i];
+    if (state_[static_cast<size_t>(y)] != kAlive) continue;
+    a[k++] = y;
+  }
+  len_[static_cast<size_t>(v)] = k;
+  for (int i = 0; i < k; i++) f(a[i]);
+}
+
+bool MwisReduction::init(int n, long long adj_entries) {
+  n_ = n;
+  const size_t nn = static_cast<size_t>(n);
+  w_.assign(nn, 0);
+  nw_.assign(nn, 0);
+  deg_.assign(nn, 0);
+  beg_.assign(nn, 0);
+  len_.assign(nn, 0);
+  arena_limit_ = adj_entries / 2;
+  adj_.reserve(static_cast<size_t>(adj_entries + arena_limit_));
+  adj_.resize(static_cast<size_t>(adj_entries));
+  state_.assign(nn, kAlive);
+  queued_.assign(nn, 1);
+  queue_.resize(nn);
+  for (int v = 0; v < n; v++) queue_[static_cast<size_t>(v)] = v;
+  head_ = 0;
+  count_ = nn;
+  mark_.assign(nn, 0);
+  stamp_ = 0;
+  return true;
+}
+
+template <class G>
+bool MwisReduction::run(const G& g, const MwisOptions& options) {
+  try {
+    long long entries = 0;
+    for (int v = 0; v < g.n_vertex; v++) entries += g.v_edge_count[v];
+    init(g.n_vertex, entries);
+    long long at = 0;
+    for (int v = 0; v < g.n_vertex; v++) {
+      const size_t sv = static_cast<size_t>(v);
+      w_[sv] = g.v_weight[v];
+      beg_[sv] = at;
+      len_[sv] = deg_[sv] = g.v_edge_count[v];
+      for (int i = 0; i < g.v_edge_count[v]; i++) adj_[static_cast<size_t>(at++)] = static_cast<int>(g.v_adj[v][i]);
+    }
+    for (int v = 0; v < g.n_vertex; v++) {
+      double s = 0;
+      for (int i = 0; i < g.v_edge_count[v]; i++) s += w_[g.v_adj[v][i]];
+      nw_[static_cast<size_t>(v)] = s;
+    }
+    reduce_all();
+    split_and_solve(options);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void MwisReduction::push(int v) {
+  if (queued_[static_cast<size_t>(v)] || state_[static_cast<size_t>(v)] != kAlive) return;
+  queued_[static_cast<size_t>(v)] = 1;
+  queue_[(head_ + count_) % queue_.size()] = v;
+  count_++;
+}
+
+void MwisReduction::reduce_all() {
+  // Every vertex is examined once; afterwards only those a change touched
+  // (a neighbour removed, folded or reweighted) are examined again.
+  while (count_ > 0) {
+    const int v = queue_[head_];
+    head_ = (head_ + 1) % queue_.size();
+    count_--;
+    queued_[static_cast<size_t>(v)] = 0;
+    if (state_[static_cast<size_t>(v)] == kAlive) examine(v);
+  }
+}
+
+// Removed: v belongs to no optimum that the rules keep (or to one of equal
+// weight that avoids it).  Its neighbours lose it.
+void MwisReduction::remove(int v) {
+  state_[static_cast<size_t>(v)] = kRemoved;
+  stats_.removed++;
+  const double wv = w_[static_cast<size_t>(v)];
+  for_live(v, [&](int y) {
+    deg_[static_cast<size_t>(y)]--;
+    nw_[static_cast<size_t>(y)] -= wv;
+    push(y);
+  });
+}
+
+// Taken: some optimum contains v, so its neighbours belong to none of those.
+void MwisReduction::take(int v) {
+  state_[static_cast<size_t>(v)] = kTaken;
+  stats_.taken++;
+  chosen_.push_back(v);
+  fixed_weight_ += w_[static_cast<size_t>(v)];
+  scratch_.clear();
+  for_live(v, [&](int y) { scratch_.push_back(y); });
+  for (int y : scratch_)
+    if (state_[static_cast<size_t>(y)] == kAlive) remove(y);
+}
+
+bool MwisReduction::examine(int v) {
+  const size_t sv = static_cast<size_t>(v);
+  // Neighbourhood removal (isolated vertices included): when w(v) >= w(N(v)),
+  // any independent set S without v can trade S ∩ N(v) for v and lose
+  // nothing, so some optimum contains v.  The kept sum may have drifted by
+  // rounding: it is summed afresh before the rule fires.
+  if (w_[sv] >= nw_[sv]) {
+    double s = 0;
+    for_live(v, [&](int y) { s += w_[static_cast<size_t>(y)]; });
+    nw_[sv] = s;
+    if (w_[sv] >= s) {
+      take(v);
+      return true;
+    }
+  }
+  if (deg_[sv] == 2) {
+    int u = -1, x = -1;
+    for_live(v, [&](int y) { (u < 0 ? u : x) = y; });
+    const int small = deg_[static_cast<size_t>(u)] <= deg_[static_cast<size_t>(x)] ? u : x;
+    const int other = small == u ? x : u;
+    bool adjacent = false;
+    for_live(small, [&](int y) { adjacent |= y == other; });
+    if (!adjacent && w_[sv] >= std::max(w_[static_cast<size_t>(u)], w_[static_cast<size_t>(x)]) && fold(v, u, x))
+      return true;
+  }
+  return dominate(v);
+}
+
+// The weighted degree-two fold: v has exactly the neighbours u and x, not
+// adjacent, with max(w(u), w(x)) <= w(v) < w(u) + w(x).  Some optimum holds
+// either v alone or both u and x: one holding only u (or only x) can swap it
+// for v, whose only neighbours are u and x, and weigh no less.  So v, u and
+// x become one vertex u' of weight w(u) + w(x) - w(v) adjacent to
+// N(u) ∪ N(x) minus v, and w(v) is counted as fixed: a set with u' lifts to
+// one with u and x, a set without u' to one with v, each weighing w(v) more.
+bool MwisReduction::fold(int v, int u, int x) {
+  const size_t su = static_cast<size_t>(u), sx = static_cast<size_t>(x);
+  const long long need = deg_[su] + deg_[sx];
+  // The merged list goes to the arena, reserved up front (never reallocated:
+  // lists are walked through pointers into it); when it is full, no fold.
+  if (static_cast<long long>(adj_.size()) + need > static_cast<long long>(adj_.capacity())) return false;
+  const double wu = w_[su], wx = w_[sx], wv = w_[static_cast<size_t>(v)];
+  const double wn = wu + wx - wv;
+  state_[static_cast<size_t>(v)] = kFoldedAway;
+  state_[sx] = kFoldedAway;
+  const long long nb = static_cast<long long>(adj_.size());
+  const int stamp = ++stamp_;
+  // N(u) without v.
+  for_live(u, [&](int y) {
+    mark_[static_cast<size_t>(y)] = stamp;
+    adj_.push_back(y);
+  });
+  const long long from_u = static_cast<long long>(adj_.size()) - nb;
+  // N(x) without v: common neighbours lose x; the others get u in its place.
+  for_live(x, [&](int y) {
+    const size_t sy = static_cast<size_t>(y);
+    if (mark_[sy] == stamp) {
+      deg_[sy]--;
+      nw_[sy] -= wx;
+      return;
+    }
+    adj_.push_back(y);
+    int* a = adj_.data() + beg_[sy];
+    for (int i = 0; i < len_[sy]; i++)
+      if (a[i] == x) {
+        a[i] = u;
+        break;
+      }
+    nw_[sy] += wn - wx;
+  });
+  for (long long i = nb; i < nb + from_u; i++) nw_[static_cast<size_t>(adj_[static_cast<size_t>(i)])] += wn - wu;
+  w_[su] = wn;
+  beg_[su] = nb;
+  len_[su] = deg_[su] = static_cast<int>(static_cast<long long>(adj_.size()) - nb);
+  double s = 0;
+  for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) s += w_[static_cast<size_t>(adj_[static_cast<size_t>(i)])];
+  nw_[su] = s;
+  folds_.push_back({v, u, x});
+  fixed_weight_ += wv;
+  stats_.folds++;
+  push(u);
+  for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) push(adj_[static_cast<size_t>(i)]);
+  return true;
+}
+
+// Domination: a neighbour u of v with N[v] ⊆ N[u] and w(u) <= w(v) is
+// removed.  An independent set holding u holds no other vertex of N[v]
+// (all are adjacent to u), so it can trade u for v and weigh no less.
+// Simplicial vertices: when every neighbour qualifies for the closed
+// inclusion, N(v) is a clique; if v is at least as heavy as each neighbour,
+// it is taken (an optimum holds at most one vertex of the clique N[v], and
+// v is the heaviest of them).
+bool MwisReduction::dominate(int v) {
+  const size_t sv = static_cast<size_t>(v);
+  const int d = deg_[sv];
+  if (d == 0 || d > kDominationMaxDegree) return false;
+  const int stamp = ++stamp_;
+  scratch_.clear();
+  for_live(v, [&](int y) {
+    mark_[static_cast<size_t>(y)] = stamp;
+    scratch_.push_back(y);
+  });
+  scratch2_.clear();
+  bool clique = true;
+  double heaviest = 0;
+  for (int u : scratch_) {
+    const size_t su = static_cast<size_t>(u);
+    heaviest = std::max(heaviest, w_[su]);
+    // N[v] ⊆ N[u]: every other neighbour of v is a neighbour of u.
+    bool inside = deg_[su] >= d;
+    if (inside && d > 1) {
+      int found = 0;
+      for_live(u, [&](int y) { found += mark_[static_cast<size_t>(y)] == stamp; });
+      inside = found == d - 1;
+    }
+    if (!inside)
+      clique = false;
+    else if (w_[su] <= w_[sv])
+      scratch2_.push_back(u);
+  }
+  if (clique && w_[sv] >= heaviest) {
+    take(v);
+    return true;
+  }
+  for (int u : scratch2_)
+    if (state_[static_cast<size_t>(u)] == kAlive) remove(u);
+  return !scratch2_.empty();
+}
+
+void MwisReduction::split_and_solve(const MwisOptions& options) {
+  // Components in ascending order of their smallest vertex, each ascending.
+  // mark_ becomes the position of a kernel vertex in its component.
+  std::fill(mark_.begin(), mark_.end(), -1);
+  std::vector<int> comp;
+  std::vector<uint64_t> masks;
+  for (int s = 0; s < n_; s++) {
+    if (state_[static_cast<size_t>(s)] != kAlive || mark_[static_cast<size_t>(s)] != -1) continue;
+    comp.clear();
+    comp.push_back(s);
+    mark_[static_cast<size_t>(s)] = 0;
+    for (size_t i = 0; i < comp.size(); i++)
+      for_live(comp[i], [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == -1) {
+          mark_[static_cast<size_t>(y)] = 0;
+          comp.push_back(y);
+        }
+      });
+    std::sort(comp.begin(), comp.end());
+    const int k = static_cast<int>(comp.size());
+    for (int i = 0; i < k; i++) mark_[static_cast<size_t>(comp[static_cast<size_t>(i)])] = i;
+    stats_.kernel += k;
+    stats_.components++;
+    stats_.largest = std::max(stats_.largest, k);
+    bool solved = false;
+    if (k <= std::min(options.exact_max_vertices, 64)) {
+      masks.assign(static_cast<size_t>(k), 0);
+      std::vector<double> cw(static_cast<size_t>(k));
+      for (int i = 0; i < k; i++) {
+        cw[static_cast<size_t>(i)] = w_[static_cast<size_t>(comp[static_cast<size_t>(i)])];
+        for_live(comp[static_cast<size_t>(i)],
+                 [&](int y) { masks[static_cast<size_t>(i)] |= uint64_t{1} << mark_[static_cast<size_t>(y)]; });
+      }
+      SmallMwis bb{masks.data(), cw.data()};
+      bb.budget = options.exact_node_budget;
+      bb.go(k == 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1, 0, 0);
+      if (!bb.aborted) {
+        solved = true;
+        stats_.exact++;
+        for (uint64_t q = bb.best_set; q; q &= q - 1) {
+          const int v = comp[static_cast<size_t>(std::countr_zero(q))];
+          chosen_.push_back(v);
+          fixed_weight_ += w_[static_cast<size_t>(v)];
+        }
+      }
+    }
+    if (!solved) {
+      stats_.searched += k;
+      parts_.push_back(comp);
+    }
+  }
+}
+
+std::vector<ConflictPair> MwisReduction::part_pairs(int p) const {
+  std::vector<ConflictPair> pairs;
+  const auto& part = parts_[static_cast<size_t>(p)];
+  for (size_t i = 0; i < part.size(); i++) {
+    const int v = part[i];
+    const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
+    for (int j = 0; j < len_[static_cast<size_t>(v)]; j++) {
+      const int y = a[j];
+      if (state_[static_cast<size_t>(y)] == kAlive && y > v)
+        pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(mark_[static_cast<size_t>(y)])});
+    }
+  }
+  return pairs;
+}
+
+std::vector<int> MwisReduction::lift(const std::vector<int>& chosen) const {
+  std::vector<uint8_t> in(static_cast<size_t>(n_), 0);
+  for (int v : chosen_) in[static_cast<size_t>(v)] = 1;
+  for (int v : chosen) in[static_cast<size_t>(v)] = 1;
+  for (size_t i = folds_.size(); i-- > 0;) {
+    const Fold& f = folds_[i];
+    if (in[static_cast<size_t>(f.u)])
+      in[static_cast<size_t>(f.x)] = 1;
+    else
+      in[static_cast<size_t>(f.v)] = 1;
+  }
+  std::vector<int> out;
+  for (int v = 0; v < n_; v++)
+    if (in[static_cast<size_t>(v)]) out.push_back(v);
+  return out;
+}
+
+template <class G>
+bool is_independent(const G& g, const std::vector<int>& vertices) {
+  std::vector<uint8_t> in(static_cast<size_t>(g.n_vertex), 0);
+  for (int v : vertices) {
+    if (v < 0 || v >= g.n_vertex || in[static_cast<size_t>(v)]) return false;
+    in[static_cast<size_t>(v)] = 1;
+  }
+  for (int v : vertices)
+    for (int i = 0; i < g.v_edge_count[v]; i++)
+      if (in[g.v_adj[v][i]]) return false;
+  return true;
+}
+
+template bool MwisReduction::run(const ConflictGraph&, const MwisOptions&);
+template bool MwisReduction::run(const SparseConflictGraph<uint16_t>&, const MwisOptions&);
+template bool MwisReduction::run(const SparseConflictGraph<uint32_t>&, const MwisOptions&);
+template bool is_independent(const ConflictGraph&, const std::vector<int>&);
+template bool is_independent(const SparseConflictGraph<uint16_t>&, const std::vector<int>&);
+template bool is_independent(const SparseConflictGraph<uint32_t>&, const std::vector<int>&);
+
+}  // namespace mavu::reduce
