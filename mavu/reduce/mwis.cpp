@@ -207,7 +207,7 @@ bool MwisReduction::examine(int v) {
     if (!adjacent && w_[sv] >= std::max(w_[static_cast<size_t>(u)], w_[static_cast<size_t>(x)]) && fold(v, u, x))
       return true;
   }
-  return dominate(v);
+  return edge_rules(v);
 }
 
 // The weighted degree-two fold: v has exactly the neighbours u and x, not
@@ -259,7 +259,7 @@ bool MwisReduction::fold(int v, int u, int x) {
   double s = 0;
   for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) s += w_[static_cast<size_t>(adj_[static_cast<size_t>(i)])];
   nw_[su] = s;
-  folds_.push_back({v, u, x});
+  undo_.push_back({v, u, x, 0, 0});
   fixed_weight_ += wv;
   stats_.folds++;
   push(u);
@@ -267,48 +267,107 @@ bool MwisReduction::fold(int v, int u, int x) {
   return true;
 }
 
-// Domination: a neighbour u of v with N[v] ⊆ N[u] and w(u) <= w(v) is
-// removed.  An independent set holding u holds no other vertex of N[v]
-// (all are adjacent to u), so it can trade u for v and weigh no less.
-// Simplicial vertices: when every neighbour qualifies for the closed
-// inclusion, N(v) is a clique; if v is at least as heavy as each neighbour,
-// it is taken (an optimum holds at most one vertex of the clique N[v], and
-// v is the heaviest of them).
-bool MwisReduction::dominate(int v) {
+// The rules over the edges at v.  With W = w(N(v)), for a neighbour u of v:
+//
+// - Single edge (domination generalised): if w(v) >= W - w(N(v) ∩ N(u)),
+//   i.e. w(v) >= w(u) + w(N(v) \ N[u]), u is removed.  A set S holding u
+//   meets N(v) only in u and in N(v) \ N[u]; trading S ∩ N(v) for v keeps S
+//   independent and loses nothing.  Domination (N[v] ⊆ N[u], w(u) <= w(v))
+//   is the case N(v) \ N[u] empty.  Removing one such u keeps the condition
+//   for the others (N(v) only shrinks outside N(u)), so all are removed.
+// - Extended single edge: if w(v) + w(u) >= W, the common neighbours of u
+//   and v are removed.  A set holding a common neighbour holds neither u
+//   nor v, so S ∩ N(v) weighs at most W - w(u) <= w(v): trading it for v
+//   loses nothing.  Tried with u the heaviest neighbour, where it is weakest.
+// - Simplicial vertex: when every neighbour u has N[v] ⊆ N[u], N(v) is a
+//   clique and an optimum holds at most one vertex of N[v].  If v is at
+//   least as heavy as each neighbour it is taken; otherwise its weight is
+//   transferred (see transfer).
+bool MwisReduction::edge_rules(int v) {
   const size_t sv = static_cast<size_t>(v);
   const int d = deg_[sv];
   if (d == 0 || d > kDominationMaxDegree) return false;
   const int stamp = ++stamp_;
   scratch_.clear();
+  double total = 0;  // W, summed afresh
   for_live(v, [&](int y) {
     mark_[static_cast<size_t>(y)] = stamp;
     scratch_.push_back(y);
+    total += w_[static_cast<size_t>(y)];
   });
+  nw_[sv] = total;
   scratch2_.clear();
   bool clique = true;
-  double heaviest = 0;
+  int heaviest = scratch_[0];
   for (int u : scratch_) {
     const size_t su = static_cast<size_t>(u);
-    heaviest = std::max(heaviest, w_[su]);
-    // N[v] ⊆ N[u]: every other neighbour of v is a neighbour of u.
-    bool inside = deg_[su] >= d;
-    if (inside && d > 1) {
-      int found = 0;
-      for_live(u, [&](int y) { found += mark_[static_cast<size_t>(y)] == stamp; });
-      inside = found == d - 1;
-    }
-    if (!inside)
-      clique = false;
-    else if (w_[su] <= w_[sv])
-      scratch2_.push_back(u);
+    if (w_[su] > w_[static_cast<size_t>(heaviest)]) heaviest = u;
+    int found = 0;
+    double common = 0;
+    for_live(u, [&](int y) {
+      if (mark_[static_cast<size_t>(y)] == stamp) {
+        found++;
+        common += w_[static_cast<size_t>(y)];
+      }
+    });
+    clique &= found == d - 1;
+    if (w_[sv] + common >= total) scratch2_.push_back(u);
   }
-  if (clique && w_[sv] >= heaviest) {
-    take(v);
+  if (clique) {
+    if (w_[sv] >= w_[static_cast<size_t>(heaviest)]) {
+      take(v);
+    } else {
+      for (int u : scratch2_) remove(u);  // exactly the neighbours no heavier than v
+      transfer(v);
+    }
     return true;
   }
+  bool changed = !scratch2_.empty();
   for (int u : scratch2_)
     if (state_[static_cast<size_t>(u)] == kAlive) remove(u);
-  return !scratch2_.empty();
+  if (state_[static_cast<size_t>(heaviest)] == kAlive && w_[sv] + w_[static_cast<size_t>(heaviest)] >= total) {
+    // total only shrank with the removals above, so the condition still holds.
+    scratch2_.clear();
+    for_live(heaviest, [&](int y) {
+      if (mark_[static_cast<size_t>(y)] == stamp) scratch2_.push_back(y);
+    });
+    for (int z : scratch2_)
+      if (state_[static_cast<size_t>(z)] == kAlive) remove(z);
+    changed |= !scratch2_.empty();
+  }
+  return changed;
+}
+
+// Weight transfer from a simplicial vertex v lighter than each of its
+// neighbours (N(v) a clique).  Some optimum holds exactly one vertex of
+// N[v] (at most one, as N[v] is a clique; at least one, or v could be
+// added).  Holding v is worth w(v), holding neighbour u is worth w(u), so
+// removing v, lowering each neighbour by w(v) (still positive) and counting
+// w(v) as fixed keeps every such set's weight: a set of the reduced graph
+// with a neighbour of v lifts to itself, one without any lifts to itself
+// plus v.
+void MwisReduction::transfer(int v) {
+  const size_t sv = static_cast<size_t>(v);
+  const double wv = w_[sv];
+  state_[sv] = kFoldedAway;
+  const long long lo = static_cast<long long>(members_.size());
+  scratch_.clear();
+  for_live(v, [&](int u) { scratch_.push_back(u); });
+  for (int u : scratch_) {
+    members_.push_back(u);
+    const size_t su = static_cast<size_t>(u);
+    deg_[su]--;
+    nw_[su] -= wv;
+    w_[su] -= wv;
+    push(u);
+    for_live(u, [&](int y) {
+      nw_[static_cast<size_t>(y)] -= wv;
+      push(y);
+    });
+  }
+  undo_.push_back({v, -1, -1, lo, static_cast<long long>(members_.size())});
+  fixed_weight_ += wv;
+  stats_.transfers++;
 }
 
 void MwisReduction::split_and_solve(const MwisOptions& options) {
@@ -383,12 +442,18 @@ std::vector<int> MwisReduction::lift(const std::vector<int>& chosen) const {
   std::vector<uint8_t> in(static_cast<size_t>(n_), 0);
   for (int v : chosen_) in[static_cast<size_t>(v)] = 1;
   for (int v : chosen) in[static_cast<size_t>(v)] = 1;
-  for (size_t i = folds_.size(); i-- > 0;) {
-    const Fold& f = folds_[i];
-    if (in[static_cast<size_t>(f.u)])
-      in[static_cast<size_t>(f.x)] = 1;
-    else
-      in[static_cast<size_t>(f.v)] = 1;
+  for (size_t i = undo_.size(); i-- > 0;) {
+    const Undo& f = undo_[i];
+    if (f.x >= 0) {
+      if (in[static_cast<size_t>(f.u)])
+        in[static_cast<size_t>(f.x)] = 1;
+      else
+        in[static_cast<size_t>(f.v)] = 1;
+    } else {
+      bool any = false;
+      for (long long k = f.lo; k < f.hi; k++) any |= in[static_cast<size_t>(members_[static_cast<size_t>(k)])] != 0;
+      if (!any) in[static_cast<size_t>(f.v)] = 1;
+    }
   }
   std::vector<int> out;
   for (int v = 0; v < n_; v++)

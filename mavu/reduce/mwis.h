@@ -8,7 +8,9 @@
 //
 // Rules (each says why it keeps an optimum in the reduced graph, in
 // mwis.cpp): neighbourhood removal (which covers isolated vertices),
-// domination, simplicial vertices and the weighted degree-two fold.
+// domination and its weighted generalisations over one edge, simplicial
+// vertices (taken, or their weight transferred to heavier neighbours: this
+// settles trees and degree-one vertices) and the weighted degree-two fold.
 //
 // Memory, besides the input graph: a copy of the adjacency as int lists
 // (8 bytes per edge) plus an arena for the lists of folded vertices (at most
@@ -39,6 +41,7 @@ struct MwisStats {
   long long taken = 0;      // vertices taken by a rule
   long long removed = 0;    // vertices removed by a rule (not in some optimum)
   long long folds = 0;      // degree-two folds
+  long long transfers = 0;  // weight transfers from simplicial vertices
   long long kernel = 0;     // vertices left after the rules (folded vertices counted once)
   int components = 0;       // connected components of the kernel
   int largest = 0;          // vertices of the largest
@@ -74,8 +77,12 @@ class MwisReduction {
 
  private:
   enum : uint8_t { kAlive = 0, kTaken = 1, kRemoved = 2, kFoldedAway = 3 };
-  struct Fold {
-    int v, u, x;  // v of degree two folded with its neighbours u and x into u
+  // One step lifting undoes, in reverse order: a fold (x >= 0) of v of
+  // degree two with its neighbours u and x into u, or a weight transfer
+  // (x < 0) from simplicial v to its neighbours members_[lo, hi).
+  struct Undo {
+    int v, u, x;
+    long long lo, hi;
   };
 
   bool init(int n, long long adj_entries);
@@ -84,7 +91,8 @@ class MwisReduction {
   void take(int v);
   void remove(int v);
   bool fold(int v, int u, int x);
-  bool dominate(int v);
+  bool edge_rules(int v);
+  void transfer(int v);
   void push(int v);
   void split_and_solve(const MwisOptions& options);
   template <class F>
@@ -105,7 +113,8 @@ class MwisReduction {
   std::vector<int> mark_;  // stamp per vertex; after the split, the position in its part
   std::vector<int> scratch_, scratch2_;
   int stamp_ = 0;
-  std::vector<Fold> folds_;
+  std::vector<Undo> undo_;
+  std::vector<int> members_;
   std::vector<int> chosen_;  // taken vertices and exact components' choices (kernel numbering)
   double fixed_weight_ = 0;
   std::vector<std::vector<int>> parts_;
