@@ -24,8 +24,7 @@
 #include <vector>
 
 #include "readers/loader.h"
-#include "mavu1/search.h"
-#include "mavu2/search.h"
+#include "mavu/search.h"
 
 namespace {
 

@@ -79,9 +79,9 @@ int directed_restart(SearchState<P, R>& s) {
   const int L = (s.cur_c_set->vnum * s.params.para_gama) / 100;
   int pushes = 0;
   while (pushes < L) {
-    int v = -1, gain = 0, found = 0;
-    if (s.cand_lst->vnum > 0) found = evaluate_list_max(s, s.cand_lst, v, gain);
-    if (!found) found = evaluate_list_max(s, s.rest_lst, v, gain);
+    int v = -1, found = 0;
+    if (s.cand_lst->vnum > 0) found = evaluate_list_max(s, s.cand_lst, v);
+    if (!found) found = evaluate_list_max(s, s.rest_lst, v);
     if (!found) break;
     pushWithTabu(s, v, 1);
     pushes++;

@@ -54,11 +54,9 @@ struct MaxRun {
       if (div.divides(count, static_cast<uint32_t>(rng()))) choice = u;
     }
   }
-  int result(int& vertex_out, int& gain_out) const {
+  int result(int& vertex_out) const {
     if (choice == -1) return 0;
     vertex_out = choice;
-    // No caller reads the gain; keep the conversion defined for any value.
-    gain_out = best >= 2147483647.0 ? 2147483647 : best <= -2147483648.0 ? -2147483647 - 1 : static_cast<int>(best);
     return 1;
   }
 };
@@ -66,7 +64,7 @@ struct MaxRun {
 // Full scan of `list` in position order.  The generator works on a local
 // copy, so its position stays in a register across the tie draws.
 template <class P, class R>
-int evaluate_list_max(SearchState<P, R>& s, const ST_RandAccessList* list, int& vertex_out, int& gain_out) {
+int evaluate_list_max(SearchState<P, R>& s, const ST_RandAccessList* list, int& vertex_out) {
   const TabuView t(s);
   const int* const members = list->vlist;
   const int n = list->vnum;
@@ -78,16 +76,15 @@ int evaluate_list_max(SearchState<P, R>& s, const ST_RandAccessList* list, int& 
     run.consider(rng, s.divisor, u, t.dweight[u]);
   }
   s.rng = rng;
-  return run.result(vertex_out, gain_out);
+  return run.result(vertex_out);
 }
 
 // Sampled scan: sample_size members drawn with replacement; a full scan when
 // the list is not longer than the sample.  Each position draw comes before the
 // tie draw it may cause.
 template <class P, class R>
-int evaluate_partiel_max(SearchState<P, R>& s, const ST_RandAccessList* list, int sample_size, int& vertex_out,
-                         int& gain_out) {
-  if (sample_size >= list->vnum) return evaluate_list_max(s, list, vertex_out, gain_out);
+int evaluate_partiel_max(SearchState<P, R>& s, const ST_RandAccessList* list, int sample_size, int& vertex_out) {
+  if (sample_size >= list->vnum) return evaluate_list_max(s, list, vertex_out);
   const TabuView t(s);
   const int* const members = list->vlist;
   const int n = list->vnum;
@@ -99,5 +96,5 @@ int evaluate_partiel_max(SearchState<P, R>& s, const ST_RandAccessList* list, in
     run.consider(rng, s.divisor, u, t.dweight[u]);
   }
   s.rng = rng;
-  return run.result(vertex_out, gain_out);
+  return run.result(vertex_out);
 }

@@ -1,6 +1,6 @@
 // The run driver shared by both programs: parse, echo, load, search, verify,
-// print.  `Program` supplies the output words (Program::kText), the loader
-// under the program's own name, and the library's search variant (kVariant).
+// print.  The program is the library's search variant V; its output words
+// are the report's (program_text).
 #pragma once
 
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "frontend/params.h"
 #include "frontend/report.h"
 #include "mavu/engine.h"
+#include "verify/check.h"
 #include "readers/loader.h"
 
 inline void print_progress(void* format, int iter, int best_size, double best_weight) {
@@ -18,15 +19,13 @@ inline void print_progress(void* format, int iter, int best_size, double best_we
 }
 
 // The end of a run: verify the best set, print it and the report line.
-template <class Program, class G>
-int verify_and_report(mavu::engine::BestSet& found, const G& graph, const RunParams& params) {
-  const ProgramText& text = Program::kText;
-  BestRecord best{found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
-                  found.iteration,       found.end_ticks,                          found.start_ticks};
+template <mavu::engine::Variant V, class G>
+int verify_and_report(BestSet& best, const G& graph, const RunParams& params) {
+  const ProgramText& text = program_text(V);
   // The check sees the set in the order the search recorded it.
   const double tolerance =
-      check_tolerance(text.check_tolerance, graph.v_weight.data(), graph.n_vertex, best.best_iter);
-  if (!check_solution(graph, best.best_vertex, best.size, best.best_weight, tolerance)) {
+      check_tolerance(mavu::engine::base_tolerance(V), graph.v_weight.data(), graph.n_vertex, best.iteration);
+  if (!check_solution(graph, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight, tolerance)) {
     std::printf("check ERROR \n");
     flush_output(text.name);
     return 1;
@@ -40,9 +39,9 @@ int verify_and_report(mavu::engine::BestSet& found, const G& graph, const RunPar
   return sig != 0 ? 128 + sig : 0;
 }
 
-template <class Program>
+template <mavu::engine::Variant V>
 int run_program(int argc, char** argv) {
-  const ProgramText& text = Program::kText;
+  const ProgramText& text = program_text(V);
   install_interrupt_handlers(text.name);
   static RunParams params;
   read_parameters(argc, argv, params, text.name);
@@ -60,7 +59,7 @@ int run_program(int argc, char** argv) {
   LoadOptions load_options;
   if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
   load_options.layout = layout;
-  const LoadResult loaded = Program::load(params.para_file, graph, load_options);
+  const LoadResult loaded = load_graph(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
   switch (loaded.status) {
     case LoadStatus::ok: break;
@@ -83,6 +82,6 @@ int run_program(int argc, char** argv) {
   const mavu::engine::Generator generator = feedback_rand_matches_c_library(static_cast<unsigned>(params.para_seed))
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
-  mavu::engine::BestSet found = mavu::engine::run<Program::kVariant>(generator, graph, params, env);
-  return visit_layout(graph, [&](const auto& g) { return verify_and_report<Program>(found, g, params); });
+  BestSet found = mavu::engine::run<V>(generator, graph, params, env);
+  return visit_layout(graph, [&](const auto& g) { return verify_and_report<V>(found, g, params); });
 }

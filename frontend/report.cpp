@@ -6,17 +6,18 @@
 
 float ticks_to_seconds(long ticks) { return static_cast<float>(ticks) / 1000000.0f; }
 
-void print_final_set(const ProgramText& text, BestRecord& best, FILE* out) {
+void print_final_set(const ProgramText& text, BestSet& best, FILE* out) {
+  const int size = static_cast<int>(best.vertices.size());
   if (text.heading_with_size)
-    std::fprintf(out, "Final result(size %d):\n", best.size);
+    std::fprintf(out, "Final result(size %d):\n", size);
   else
     std::fprintf(out, "Final solution:\n");
-  std::qsort(best.best_vertex, static_cast<size_t>(best.size), sizeof(int), cmpfunc);
-  for (int i = 0; i < best.size; i++) std::fprintf(out, "%d ", best.best_vertex[i]);
+  std::qsort(best.vertices.data(), best.vertices.size(), sizeof(int), cmpfunc);
+  for (int i = 0; i < size; i++) std::fprintf(out, "%d ", best.vertices[static_cast<size_t>(i)]);
   std::fprintf(out, "\n");
 }
 
-void report_result(const ProgramText& text, const RunParams& p, const BestRecord& best, FILE* out) {
+void report_result(const ProgramText& text, const RunParams& p, const BestSet& best, FILE* out) {
   std::fprintf(out, "\n");
   std::fprintf(out, "$seed=%d\n", p.para_seed);
   std::fprintf(out, "%s\n", text.solver_line);
@@ -24,7 +25,7 @@ void report_result(const ProgramText& text, const RunParams& p, const BestRecord
   std::fprintf(out, "@para_depth=%d\n", p.para_depth);
   std::fprintf(out, "@para_direct_prob=%d\n", p.para_directed_prob);
   if (p.para_complement != 0) std::fprintf(out, "@para_complement=%d\n", p.para_complement);
-  std::fprintf(out, text.objv_format, best.best_weight);
-  std::fprintf(out, "#bestiter=%d\n", best.best_iter);
-  std::fprintf(out, "#besttime=%.3f\n", static_cast<double>(ticks_to_seconds(best.best_end_time - best.start_time)));
+  std::fprintf(out, text.objv_format, best.weight);
+  std::fprintf(out, "#bestiter=%d\n", best.iteration);
+  std::fprintf(out, "#besttime=%.3f\n", static_cast<double>(ticks_to_seconds(best.end_ticks - best.start_ticks)));
 }

@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "graph/dense.h"
-#include "graph/heap_array.h"
 #include "frontend/params.h"
-#include "verify/check.h"
+#include "mavu/engine.h"
 
 // The words and precisions in which the two programs' outputs differ.
 struct ProgramText {
@@ -18,22 +16,22 @@ struct ProgramText {
   const char* objv_format;   // "#objv=..." line with the program's precision
   const char* progress_format;  // line every 100000 iterations: iteration, best size, best weight
   bool heading_with_size;    // "Final result(size %d):" rather than "Final solution:"
-  double check_tolerance;    // tolerance of the final weight check for ordinary weights
 };
+
+inline constexpr ProgramText kMavu1Text = {
+    "mavu1", "@solver=mwcp", "#objv=%f\n", "ITER %d, best size %d  best weight %f\n", true,
+};
+inline constexpr ProgramText kMavu2Text = {
+    "mavu2", "@solver=mavu2", "#objv=%.5f\n", "ITER %d, best size %d  best weight %.4f\n", false,
+};
+constexpr const ProgramText& program_text(mavu::engine::Variant v) {
+  return v == mavu::engine::Variant::mavu1 ? kMavu1Text : kMavu2Text;
+}
 
 // Tick difference -> seconds, rounded to single precision as the result block shows it.
 float ticks_to_seconds(long ticks);
 
-// The record of the best set as the search leaves it.
-struct BestRecord {
-  int* best_vertex;
-  int size;
-  double best_weight;
-  int best_iter;
-  long best_end_time;
-  long start_time;
-};
-
 // Heading, the set sorted ascending (sorted in place), then the result block.
-void print_final_set(const ProgramText& text, BestRecord& best, FILE* out);
-void report_result(const ProgramText& text, const RunParams& p, const BestRecord& best, FILE* out);
+using mavu::engine::BestSet;
+void print_final_set(const ProgramText& text, BestSet& best, FILE* out);
+void report_result(const ProgramText& text, const RunParams& p, const BestSet& best, FILE* out);

@@ -1,12 +1,11 @@
 #include "mavu/engine.h"
 
-#include "mavu1/profile.h"
-#include "mavu2/profile.h"
+#include "mavu/variants.h"
 
 namespace mavu::engine {
 
 double base_tolerance(Variant variant) {
-  return variant == Variant::mavu1 ? Mavu1Profile::kText.check_tolerance : Mavu2Profile::kText.check_tolerance;
+  return variant == Variant::mavu1 ? Mavu1Profile::kCheckTolerance : Mavu2Profile::kCheckTolerance;
 }
 
 }  // namespace mavu::engine

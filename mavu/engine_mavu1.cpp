@@ -1,5 +1,5 @@
 #include "mavu/engine_run.h"
-#include "mavu1/search.h"
+#include "mavu/search.h"
 
 namespace mavu::engine {
 

@@ -10,8 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "mavu1/search.h"
-#include "mavu2/search.h"
+#include "mavu/search.h"
 #include "support.h"
 
 using Sparse16 = SparseConflictGraph<uint16_t>;

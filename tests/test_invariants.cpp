@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "core_fixture.h"
-#include "frontend/report.h"
+#include "verify/check.h"
 
 template <class P>
 class Invariants : public ::testing::Test {};
@@ -42,9 +42,9 @@ int random_operation(S& s, std::mt19937& pick, int pushes_by_k[4]) {
   } else if (op == 9) {
     if constexpr (std::derived_from<typename S::Profile, Mavu1Profile>) adjust_thresh(s, uniform(13) - 6);
   } else {  // a search-loop step: best of pos_lst, else cand_lst, else rest_lst
-    int v = -1, gain = 0;
-    if (evaluate_list_max(s, s.pos_lst, v, gain) || evaluate_list_max(s, s.cand_lst, v, gain) ||
-        evaluate_list_max(s, s.rest_lst, v, gain))
+    int v = -1;
+    if (evaluate_list_max(s, s.pos_lst, v) || evaluate_list_max(s, s.cand_lst, v) ||
+        evaluate_list_max(s, s.rest_lst, v))
       push(v, 0);
   }
   return op;
@@ -75,7 +75,7 @@ TYPED_TEST(Invariants, RandomMoveSequencesKeepEveryInvariant) {
                                       << ", seed " << seed;
         // No step adds more vertices than an iteration with a restart, so the
         // step count stands for the iteration in the check's rounding bound.
-        const double base = TypeParam::kText.check_tolerance;
+        const double base = TypeParam::kCheckTolerance;
         const int* set = s.cur_c_set->vlist;
         ASSERT_TRUE(check_solution(c.g, set, s.cur_c_set->vnum, s.cur_weight,
                                    check_tolerance(base, c.g.v_weight.data(), s.n_vertex, step)))

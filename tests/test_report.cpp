@@ -3,14 +3,13 @@
 #include <limits>
 
 #include "frontend/report.h"
-#include "mavu1/profile.h"
-#include "mavu2/profile.h"
+#include "verify/check.h"
 #include "support.h"
 
 namespace {
 
-const ProgramText& kMavu1 = Mavu1Profile::kText;
-const ProgramText& kMavu2 = Mavu2Profile::kText;
+const ProgramText& kMavu1 = kMavu1Text;
+const ProgramText& kMavu2 = kMavu2Text;
 
 // The same verdicts on either layout (the compressed one walks conflict lists
 // instead of testing pairs).
@@ -20,7 +19,8 @@ void expect_check_verdicts() {
   G g;
   build(g, InputGraph{5, {0, 1, 0, 2, 0, 3, 1, 2, 1, 3, 2, 3}, {1.5, 2.25, 3.0, 10.0, 7.0}});
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-  const double t1 = kMavu1.check_tolerance, t2 = kMavu2.check_tolerance;
+  const double t1 = mavu::engine::base_tolerance(mavu::engine::Variant::mavu1),
+               t2 = mavu::engine::base_tolerance(mavu::engine::Variant::mavu2);
   const struct {
     std::vector<int> set;
     double weight, tolerance;
@@ -85,10 +85,9 @@ TEST(Report, CheckToleranceGrowsOnlyWhereSumsCanRound) {
 }
 
 TEST(Report, FinalSetSortedInPlaceUnderEachProgramsHeading) {
-  int v1[] = {7, 2, 5}, v2[] = {7, 2, 5}, none[] = {42};
-  BestRecord b1{v1, 3, 0.0, 0, 0, 0}, b2{v2, 3, 0.0, 0, 0, 0}, empty{none, 0, 0.0, 0, 0, 0};
+  BestSet b1{{7, 2, 5}}, b2{{7, 2, 5}}, empty;
   EXPECT_EQ(capture([&](FILE* f) { print_final_set(kMavu1, b1, f); }), "Final result(size 3):\n2 5 7 \n");
-  EXPECT_EQ(std::vector<int>(v1, v1 + 3), (std::vector<int>{2, 5, 7}));
+  EXPECT_EQ(b1.vertices, (std::vector<int>{2, 5, 7}));
   EXPECT_EQ(capture([&](FILE* f) { print_final_set(kMavu2, b2, f); }), "Final solution:\n2 5 7 \n");
   EXPECT_EQ(capture([&](FILE* f) { print_final_set(kMavu1, empty, f); }), "Final result(size 0):\n\n");
   EXPECT_EQ(capture([&](FILE* f) { print_final_set(kMavu2, empty, f); }), "Final solution:\n\n");
@@ -98,8 +97,7 @@ TEST(Report, ResultBlockOfEachProgram) {
   RunParams p;
   std::snprintf(p.para_file, sizeof p.para_file, "%s", "data/x.clq");
   p.para_seed = 17, p.para_depth = 250, p.para_directed_prob = 35;
-  int v[1] = {0};
-  const BestRecord best{v, 1, 12.5, 4321, 3345678, 1000000};  // time measured from start_time
+  const BestSet best{{0}, 12.5, 4321, 3345678, 1000000};  // time measured from start_time
   const std::string head = "\n$seed=17\n", tail = "@para_file=data/x.clq\n@para_depth=250\n@para_direct_prob=35\n";
   EXPECT_EQ(capture([&](FILE* f) { report_result(kMavu1, p, best, f); }),
             head + "@solver=mwcp\n" + tail + "#objv=12.500000\n#bestiter=4321\n#besttime=2.346\n");
@@ -109,10 +107,9 @@ TEST(Report, ResultBlockOfEachProgram) {
 
 TEST(Report, TimeIsRoundedToSinglePrecisionBeforePrinting) {
   RunParams p;
-  int v[1] = {0};
   // In double precision 99.9995 s would print as 99.999.
   for (auto [ticks, shown] : {std::pair{99999500L, "100.000"}, {0L, "0.000"}}) {
-    const BestRecord best{v, 1, 1.0, 0, ticks, 0};
+    const BestSet best{{0}, 1.0, 0, ticks, 0};
     const std::string block = capture([&](FILE* f) { report_result(kMavu2, p, best, f); });
     EXPECT_NE(block.find(std::string("\n#besttime=") + shown + "\n"), std::string::npos) << block;
   }

@@ -4,8 +4,7 @@
 // tabu marks and search quality are pinned by the reference runs.)
 #include <limits>
 
-#include "mavu1/search.h"
-#include "mavu2/search.h"
+#include "mavu/search.h"
 #include "support.h"
 
 namespace {

@@ -1,35 +1,37 @@
-// mavu1's search: the tabu search with an adaptive gain threshold between
-// cand_lst and rest_lst, moved by one unit at the end of every window of 1000
-// iterations according to how often the move came from pos_lst or cand_lst.
+// The search loop of both programs: a tabu search that pushes one vertex per
+// iteration (the best eligible vertex of pos_lst, else of cand_lst, else of
+// rest_lst), records every new best set and restarts after more than
+// para_depth iterations without one.  What differs between mavu1 and mavu2
+// comes in through the profile (mavu/variants.h): mavu1 moves its gain
+// threshold between cand_lst and rest_lst by one unit at the end of every
+// window of 1000 iterations and scans rest_lst whole; mavu2 keeps its
+// conflict threshold and samples rest_lst.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
-#include <concepts>
-#include <cstdio>
 
 #include "core/audit.h"
 #include "core/restart.h"
-#include "mavu1/profile.h"
+#include "mavu/variants.h"
 
-// mavu1's search state on graph layout G (the bit matrix unless named).
+// A program's search state on graph layout G (the bit matrix unless named).
 template <class R, class G = ConflictGraph>
 using Mavu1State = SearchState<WithLayout<Mavu1Profile, G>, R>;
+template <class R, class G = ConflictGraph>
+using Mavu2State = SearchState<WithLayout<Mavu2Profile, G>, R>;
 
-// The profiles mavu1's search loop runs with: its own on any layout.
-template <class P>
-concept Mavu1Search = std::derived_from<P, Mavu1Profile>;
+// Iterations between two progress reports.
+inline constexpr int kProgressInterval = 100000;
 
-template <class P, class R>
-  requires Mavu1Search<P>
-void random_restart(SearchState<P, R>& s) {
-  random_construction(s);
-}
+// Iterations per adaptation window of cand_thresh (adaptive threshold).
+inline constexpr int kWindowLength = 1000;
 
 // Adds a (a whole number) to cand_thresh and re-divides cand_lst / rest_lst
 // in place: lowering (or keeping) it moves rest_lst members above it to
 // cand_lst, raising it moves cand_lst members at or below it to rest_lst.
 template <class P, class R>
-  requires Mavu1Search<P>
+  requires(P::kAdaptiveThreshold)
 void adjust_thresh(SearchState<P, R>& s, double a) {
   s.cand_thresh = s.cand_thresh + a;
   ST_RandAccessList* from = a <= 0 ? s.rest_lst : s.cand_lst;
@@ -50,7 +52,7 @@ void adjust_thresh(SearchState<P, R>& s, double a) {
 // Starting threshold: half the mean gain of rest_lst, truncated toward zero.
 // With rest_lst empty there is no mean and the threshold stays at 0.
 template <class P, class R>
-  requires Mavu1Search<P>
+  requires(P::kAdaptiveThreshold)
 void estimate_init_thresh(SearchState<P, R>& s) {
   const ST_RandAccessList* rest = s.rest_lst;
   if (rest->vnum == 0) return;
@@ -60,9 +62,6 @@ void estimate_init_thresh(SearchState<P, R>& s) {
   // their own estimate; inside it trunc() equals the conversion to int.
   adjust_thresh(s, std::trunc(sum / rest->vnum / 2.0));
 }
-
-// Iterations per adaptation window of cand_thresh.
-inline constexpr int kWindowLength = 1000;
 
 // The threshold step at the end of a window, from the window hits (moves
 // taken from pos_lst or cand_lst).  Too few hits mean the search keeps falling
@@ -77,16 +76,25 @@ inline int window_step(int hits) {
   return 0;
 }
 
+// The last resort of an iteration: rest_lst scanned whole, or sampled.
 template <class P, class R>
-  requires Mavu1Search<P>
+int evaluate_rest(SearchState<P, R>& s, int& vertex_out) {
+  if constexpr (P::kRestSample > 0)
+    return evaluate_partiel_max(s, s.rest_lst, P::kRestSample, vertex_out);
+  else
+    return evaluate_list_max(s, s.rest_lst, vertex_out);
+}
+
+template <class P, class R>
 void tabu_search(SearchState<P, R>& s, int max_iter) {
   const SearchParams& p = s.params;
-  int stall = 0, window_len = 0, window_hits = 0;
+  int stall = 0;
+  [[maybe_unused]] int window_len = 0, window_hits = 0;  // adaptive threshold only
   for (;;) {
     if (!loop_continues(s, max_iter)) return;
-    int v = -1, gain = 0;
-    if (evaluate_list_max(s, s.pos_lst, v, gain)) {
-      window_hits++;
+    int v = -1;
+    if (evaluate_list_max(s, s.pos_lst, v)) {
+      if constexpr (P::kAdaptiveThreshold) window_hits++;
       pushWithTabu(s, v, 0);
       if (s.cur_weight > s.best_weight) {
         stall = 0;
@@ -95,35 +103,34 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
       } else {
         stall++;
       }
-      window_len++;
     } else {
       int found = 0;
-      if (s.cand_lst->vnum > 0) found = evaluate_list_max(s, s.cand_lst, v, gain);
-      if (found)
-        window_hits++;
-      else
-        found = evaluate_list_max(s, s.rest_lst, v, gain);
-      window_len++;
+      if (s.cand_lst->vnum > 0) found = evaluate_list_max(s, s.cand_lst, v);
+      if constexpr (P::kAdaptiveThreshold) {
+        if (found) window_hits++;
+      }
+      if (!found) found = evaluate_rest(s, v);
       if (found) pushWithTabu(s, v, 0);
       stall++;
     }
     s.cur_iter++;
 
-    if (window_len % kWindowLength == 0) {
-      const int step = window_step(window_hits);
-      if (step != 0) adjust_thresh(s, step);
-      window_len = window_hits = 0;
+    if constexpr (P::kAdaptiveThreshold) {
+      if (++window_len % kWindowLength == 0) {
+        const int step = window_step(window_hits);
+        if (step != 0) adjust_thresh(s, step);
+        window_len = window_hits = 0;
+      }
     }
-    if (s.cur_iter % 100000 == 0)
-      report_progress(s);
+    if (s.cur_iter % kProgressInterval == 0) report_progress(s);
     if (stall > p.para_depth) {
-      // The directed restart sees the search's tabu marks; none survive it.
       if (s.rng() % 100 < p.para_directed_prob) {
+        if constexpr (P::kClearTabuBeforeDirected) std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
         directed_restart(s);
-        std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
+        if constexpr (!P::kClearTabuBeforeDirected) std::fill(s.tabu_lst.begin(), s.tabu_lst.end(), 0);
       } else {
         reinit_data(s);
-        random_restart(s);
+        random_construction(s);
       }
       stall = 0;
     }
@@ -131,12 +138,12 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
   }
 }
 
+// One search: initial state, first construction (and, with the adaptive
+// threshold, its starting estimate), then the loop.
 template <class P, class R>
-  requires Mavu1Search<P>
-int solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
+void solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
   init_data(s, g, params, env);
-  random_restart(s);
-  estimate_init_thresh(s);
+  random_construction(s);
+  if constexpr (P::kAdaptiveThreshold) estimate_init_thresh(s);
   tabu_search(s, params.para_max_iter);
-  return 0;
 }
