@@ -1,15 +1,18 @@
 // Weighted independent-set reduction against brute force: on many small
 // random graphs of several shapes (sparse, paths and cycles for the folds,
 // dense, equal weights for the ties of domination), the optimum through
-// reduction, exact components, the parts' own optima and lifting equals the
-// brute-force optimum, and the lifted set is independent and weighs what the
-// reduction says.
+// reduction, exact components (masks, or branch and reduce), the parts' own
+// optima and lifting equals the brute-force optimum, and the lifted set is
+// independent and weighs what the reduction says; branch and reduce with a
+// lower bound finds the optimum only when it beats the bound, and the clique
+// cover bound is never below the optimum.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "mavu/reduce/exact.h"
 #include "mavu/reduce/mwis.h"
 
 namespace {
@@ -24,7 +27,9 @@ struct Shape {
   double edge_prob;  // random edges
   bool path;         // plus a path 0-1-...-(n-1) (degree-two vertices)
   int max_weight;    // weights 1..max_weight
-  int exact_max;     // components solved exactly up to this size (0: all left as parts)
+  int exact_max;     // components solved by the mask branch and bound up to this size
+  bool branch;       // larger ones by branch and reduce (else all left as parts)
+  long budget;       // branches of branch and reduce per component
 };
 
 // Brute force over the independent sets of the vertices in `vs` (enumerated
@@ -79,10 +84,29 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
     std::vector<int> all(static_cast<size_t>(n));
     for (int v = 0; v < n; v++) all[static_cast<size_t>(v)] = v;
     const double optimum = brute_force(adj, w, all);
+    if (sh.branch) {  // the bound and the cut of branch and reduce on the whole graph
+      SparseConflictGraph<uint32_t> g32;
+      ASSERT_EQ(sparse_from_pairs(g32, n, pairs.data(), static_cast<long long>(pairs.size()), w.data()), 0);
+      EXPECT_GE(mavu::reduce::clique_cover_bound(g32), optimum);
+      for (const double lower : {optimum - 1, optimum}) {
+        long budget = 1000000;
+        std::vector<int> set;
+        double weight = 0;
+        ASSERT_TRUE(mavu::reduce::branch_and_reduce(g32, lower, budget, set, weight));
+        if (lower < optimum) {
+          EXPECT_EQ(weight, optimum);
+          EXPECT_TRUE(mavu::reduce::is_independent(g32, set));
+        } else {
+          EXPECT_TRUE(set.empty() && weight < 0) << "nothing beats the optimum";
+        }
+      }
+    }
 
     MwisReduction r;
     MwisOptions options;
     options.exact_max_vertices = sh.exact_max;
+    options.branch_max_vertices = sh.branch ? 1000 : 0;
+    options.branch_budget = sh.budget;
     ASSERT_TRUE(r.run(g, options));
     // Each part solved by brute force on its own kernel graph.
     double total = r.fixed_weight();
@@ -115,15 +139,18 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
 }
 
 const Shape kShapes[] = {
-    {"Sparse", 24, 0.12, false, 20, 0},
-    {"SparseExact", 24, 0.12, false, 20, 64},
-    {"PathPlusChords", 24, 0.05, true, 10, 0},
-    {"PathPlusChordsExact", 24, 0.05, true, 10, 64},
-    {"Medium", 16, 0.3, false, 30, 0},
-    {"DenseExact", 16, 0.6, false, 30, 64},
-    {"EqualWeights", 18, 0.15, false, 1, 0},
-    {"TwoWeights", 18, 0.2, true, 2, 0},
-    {"ExactTinyBudget", 20, 0.15, false, 50, 8},
+    {"Sparse", 24, 0.12, false, 20, 0, false, 0},
+    {"SparseMasks", 24, 0.12, false, 20, 64, false, 0},
+    {"SparseBranchAndReduce", 24, 0.12, false, 20, 0, true, 1000},
+    {"PathPlusChords", 24, 0.05, true, 10, 0, false, 0},
+    {"PathPlusChordsMasks", 24, 0.05, true, 10, 64, false, 0},
+    {"Medium", 16, 0.3, false, 30, 0, false, 0},
+    {"MediumBranchAndReduce", 22, 0.3, false, 30, 0, true, 1000},
+    {"DenseMasks", 16, 0.6, false, 30, 64, false, 0},
+    {"EqualWeights", 18, 0.15, false, 1, 0, false, 0},
+    {"EqualWeightsBranchAndReduce", 24, 0.15, false, 1, 0, true, 1000},
+    {"TwoWeights", 18, 0.2, true, 2, 0, false, 0},
+    {"TinyBudgets", 20, 0.15, false, 50, 8, true, 3},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, MwisReduce, ::testing::ValuesIn(kShapes),

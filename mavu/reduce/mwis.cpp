@@ -1,5 +1,7 @@
 #include "mavu/reduce/mwis.h"
 
+#include "mavu/reduce/exact.h"
+
 #include <algorithm>
 #include <bit>
 #include <limits>
@@ -411,6 +413,32 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         stats_.exact++;
         for (uint64_t q = bb.best_set; q; q &= q - 1) {
           const int v = comp[static_cast<size_t>(std::countr_zero(q))];
+          chosen_.push_back(v);
+          fixed_weight_ += w_[static_cast<size_t>(v)];
+        }
+      }
+    }
+    if (!solved && k <= options.branch_max_vertices) {
+      std::vector<double> cw(static_cast<size_t>(k));
+      std::vector<ConflictPair> pairs;
+      for (int i = 0; i < k; i++) {
+        const int v = comp[static_cast<size_t>(i)];
+        cw[static_cast<size_t>(i)] = w_[static_cast<size_t>(v)];
+        for_live(v, [&](int y) {
+          if (y > v) pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(mark_[static_cast<size_t>(y)])});
+        });
+      }
+      SparseConflictGraph<uint32_t> cg;
+      std::vector<int> set;
+      double weight = 0;
+      long budget = options.branch_budget;
+      if (sparse_from_pairs(cg, k, pairs.data(), static_cast<long long>(pairs.size()), cw.data()) == 0 &&
+          branch_and_reduce(cg, -std::numeric_limits<double>::infinity(), budget, set, weight)) {
+        solved = true;
+        stats_.exact++;
+        stats_.branched++;
+        for (int i : set) {
+          const int v = comp[static_cast<size_t>(i)];
           chosen_.push_back(v);
           fixed_weight_ += w_[static_cast<size_t>(v)];
         }

@@ -35,6 +35,11 @@ struct MwisOptions {
   // ... within this many branch-and-bound nodes each; a component that needs
   // more is left for the search.
   long exact_node_budget = 200000;
+  // Larger components up to this many vertices are solved by branch and
+  // reduce (exact.h) within this many branches each; one that needs more is
+  // left for the search.
+  int branch_max_vertices = 5000;
+  long branch_budget = 2000;
 };
 
 struct MwisStats {
@@ -45,7 +50,8 @@ struct MwisStats {
   long long kernel = 0;     // vertices left after the rules (folded vertices counted once)
   int components = 0;       // connected components of the kernel
   int largest = 0;          // vertices of the largest
-  int exact = 0;            // components solved exactly
+  int exact = 0;            // components solved exactly (by either solver)
+  int branched = 0;         // of them, components solved by branch and reduce
   long long searched = 0;   // vertices of the components left for the search
 };
 
