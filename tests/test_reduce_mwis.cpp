@@ -59,6 +59,8 @@ double brute_force(const std::vector<std::vector<char>>& adj, const std::vector<
   return best;
 }
 
+void PrintTo(const Shape& s, std::ostream* os) { *os << s.name; }
+
 class MwisReduce : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
@@ -92,7 +94,9 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
         long budget = 1000000;
         std::vector<int> set;
         double weight = 0;
-        ASSERT_TRUE(mavu::reduce::branch_and_reduce(g32, lower, budget, set, weight));
+        MwisOptions masks_off;
+        masks_off.exact_max_vertices = 0;
+        ASSERT_TRUE(mavu::reduce::branch_and_reduce(g32, lower, budget, set, weight, masks_off));
         if (lower < optimum) {
           EXPECT_EQ(weight, optimum);
           EXPECT_TRUE(mavu::reduce::is_independent(g32, set));
@@ -116,7 +120,7 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
       const auto& part = r.parts()[static_cast<size_t>(p)];
       const size_t k = part.size();
       part_vertices += static_cast<long long>(k);
-      ASSERT_LE(k, 32u);
+      ASSERT_LE(k, 32u);  // brute force on 32-bit masks
       std::vector<std::vector<char>> padj(k, std::vector<char>(k, 0));
       for (const ConflictPair& e : r.part_pairs(p)) {
         ASSERT_LT(e.a, e.b);
@@ -151,6 +155,7 @@ const Shape kShapes[] = {
     {"EqualWeightsBranchAndReduce", 24, 0.15, false, 1, 0, true, 1000},
     {"TwoWeights", 18, 0.2, true, 2, 0, false, 0},
     {"TinyBudgets", 20, 0.15, false, 50, 8, true, 3},
+    {"HardBranchAndReduce", 32, 0.2, false, 100, 0, true, 100000},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, MwisReduce, ::testing::ValuesIn(kShapes),

@@ -37,7 +37,7 @@ bool induced(const SparseConflictGraph<uint32_t>& g, const std::vector<uint8_t>&
 }
 
 bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                      double& weight) {
+                      double& weight, const MwisOptions& options) {
   set.clear();
   weight = kNone;
   if (--budget < 0) return false;
@@ -53,7 +53,7 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
   keep[static_cast<size_t>(v)] = 0;
   for (int i = 0; i < g.v_edge_count[v]; i++) keep[g.v_adj[v][i]] = 0;
   const double wv = g.v_weight[v];
-  if (!induced(g, keep, sub, old_of) || !branch_and_reduce(sub, lower - wv, budget, sub_set, sub_weight)) return false;
+  if (!induced(g, keep, sub, old_of) || !branch_and_reduce(sub, lower - wv, budget, sub_set, sub_weight, options)) return false;
   if (sub_weight != kNone) {
     weight = wv + sub_weight;
     lower = std::max(lower, weight);
@@ -64,7 +64,7 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
   std::fill(keep.begin(), keep.end(), 1);
   keep[static_cast<size_t>(v)] = 0;
   SparseConflictGraph<uint32_t> sub2;
-  if (!induced(g, keep, sub2, old_of) || !branch_and_reduce(sub2, lower, budget, sub_set, sub_weight)) return false;
+  if (!induced(g, keep, sub2, old_of) || !branch_and_reduce(sub2, lower, budget, sub_set, sub_weight, options)) return false;
   if (sub_weight != kNone && sub_weight > weight) {
     weight = sub_weight;
     set.clear();
@@ -113,13 +113,13 @@ double clique_cover_bound(const SparseConflictGraph<uint32_t>& g) {
 }
 
 bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                       double& weight) {
+                       double& weight, const MwisOptions& options) {
   set.clear();
   weight = kNone;
   MwisReduction r;
-  MwisOptions options;
-  options.branch_max_vertices = 0;  // the branching is here
-  if (!r.run(g, options)) return false;
+  MwisOptions inner = options;
+  inner.branch_max_vertices = 0;  // the branching is here
+  if (!r.run(g, inner)) return false;
   const auto& parts = r.parts();
   // With one part the bound passes down; with several each is solved whole.
   const double part_lower = parts.size() == 1 ? lower - r.fixed_weight() : kNone;
@@ -135,7 +135,7 @@ bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, lon
                           w.data()) != 0)
       return false;
     double part_weight = 0;
-    if (!branch_component(pg, part_lower, budget, part_set, part_weight)) return false;
+    if (!branch_component(pg, part_lower, budget, part_set, part_weight, options)) return false;
     if (part_weight == kNone) return true;  // nothing beats `lower`
     total += part_weight;
     for (int i : part_set) chosen.push_back(part[static_cast<size_t>(i)]);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graph/sparse.h"
+#include "mavu/reduce/mwis.h"
 
 namespace mavu::reduce {
 
@@ -22,8 +23,10 @@ double clique_cover_bound(const SparseConflictGraph<uint32_t>& g);
 // The optimum of g when some set weighs more than `lower`: true with the set
 // (ascending, g's numbering) and its weight; true with an empty set and
 // weight -infinity when no set weighs more than `lower`; false when more than
-// `budget` branches (counted down across the call) would be needed.
+// `budget` branches (counted down across the call) would be needed.  The
+// reductions run with `options` (its mask solver settings; the branching is
+// this function's own).
 bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                       double& weight);
+                       double& weight, const MwisOptions& options = {});
 
 }  // namespace mavu::reduce

@@ -433,7 +433,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       double weight = 0;
       long budget = options.branch_budget;
       if (sparse_from_pairs(cg, k, pairs.data(), static_cast<long long>(pairs.size()), cw.data()) == 0 &&
-          branch_and_reduce(cg, -std::numeric_limits<double>::infinity(), budget, set, weight)) {
+          branch_and_reduce(cg, -std::numeric_limits<double>::infinity(), budget, set, weight, options)) {
         solved = true;
         stats_.exact++;
         stats_.branched++;
