@@ -24,7 +24,7 @@
 // always completes, so that every run reports a maximal set, even one whose
 // limit is spent before its search starts (-t 0).
 template <class P, class R>
-void random_construction(SearchState<P, R>& s) {
+[[gnu::noinline]] void random_construction(SearchState<P, R>& s) {
   const bool may_end_early = s.cur_iter > 0;
   if constexpr (SearchState<P, R>::Graph::kDense) {
     int* scratch = static_cast<int*>(std::malloc(sizeof(int) * static_cast<size_t>(s.n_vertex > 0 ? s.n_vertex : 1)));
@@ -74,8 +74,11 @@ void random_construction(SearchState<P, R>& s) {
 // each the best eligible member of cand_lst, else of rest_lst.  pos_lst is
 // never consulted.  Returns the number of pushes made.  Both end early once
 // the run must end (a stop request, the time limit: see run_must_end).
+//
+// Kept out of line (it runs once per restart, so the call costs nothing), so
+// that profiles show what restarts cost apart from the search loop.
 template <class P, class R>
-int directed_restart(SearchState<P, R>& s) {
+[[gnu::noinline]] int directed_restart(SearchState<P, R>& s) {
   const int L = (s.cur_c_set->vnum * s.params.para_gama) / 100;
   int pushes = 0;
   while (pushes < L) {
