@@ -11,11 +11,24 @@
 #include "frontend/params.h"
 #include "frontend/report.h"
 #include "mavu/engine.h"
+#include "mavu/reduce/clique.h"
 #include "verify/check.h"
 #include "readers/loader.h"
 
 inline void print_progress(void* format, int iter, int best_size, double best_weight) {
   std::printf(static_cast<const char*>(format), iter, best_size, best_weight);
+}
+
+// The end of a run: print the set, report, flush; the status.
+inline int print_and_finish(const ProgramText& text, BestSet& best, const RunParams& params,
+                            const ReductionSummary* reduction) {
+  print_final_set(text, best, stdout);
+  report_result(text, params, best, stdout, reduction);
+  const bool written = flush_output(text.name);
+  const int sig = interrupt_signal();
+  if (sig != 0) report_interrupted(text.name, sig, written);
+  if (!written) return kOutputFailedStatus;
+  return sig != 0 ? 128 + sig : 0;
 }
 
 // The end of a run: verify the best set, print it and the report line.
@@ -30,13 +43,41 @@ int verify_and_report(BestSet& best, const G& graph, const RunParams& params) {
     flush_output(text.name);
     return 1;
   }
-  print_final_set(text, best, stdout);
-  report_result(text, params, best, stdout);
-  const bool written = flush_output(text.name);
-  const int sig = interrupt_signal();
-  if (sig != 0) report_interrupted(text.name, sig, written);
-  if (!written) return kOutputFailedStatus;
-  return sig != 0 ? 128 + sig : 0;
+  return print_and_finish(text, best, params, nullptr);
+}
+
+// A clique run on the input graph: reduce, search the kernel with the run's
+// seed and parameters, and check the set (in original numbers) against the
+// input graph.
+template <mavu::engine::Variant V>
+int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest layout, const SearchEnv& env,
+                mavu::engine::Generator generator) {
+  const ProgramText& text = program_text(V);
+  mavu::reduce::CliqueOptions options;
+  options.layout = layout;
+  mavu::reduce::Reduced reduced;
+  const mavu::reduce::ReduceReport rep = mavu::reduce::reduce_clique(input, options, reduced);
+  if (rep.status != mavu::reduce::ReduceStatus::ok) {
+    std::fprintf(stderr, "%s: %s\n", params.para_file, rep.message.c_str());
+    return 1;
+  }
+  // With the target reached by the reduction's clique, no search is needed.
+  const bool search = reduced.incumbent_weight < params.para_opt;
+  mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& kernel) {
+    return search ? mavu::engine::run<V>(generator, kernel, params, env) : BestSet{};
+  });
+  BestSet best{std::move(out.vertices), out.weight, out.iteration, out.end_ticks, out.start_ticks};
+  const double tolerance = visit_layout(input, [&](const auto& g) {
+    return check_tolerance(mavu::engine::base_tolerance(V), g.v_weight.data(), g.n_vertex, best.iteration);
+  });
+  if (!mavu::reduce::check_clique(input, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
+                                  tolerance)) {
+    std::printf("check ERROR \n");
+    flush_output(text.name);
+    return 1;
+  }
+  const ReductionSummary summary{reduced.kernel_vertices(), out.optimal};
+  return print_and_finish(text, best, params, &summary);
 }
 
 template <mavu::engine::Variant V>
@@ -59,6 +100,12 @@ int run_program(int argc, char** argv) {
   LoadOptions load_options;
   if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
   load_options.layout = layout;
+  // Clique mode: -r 1 reads the input graph for the reduction; without -r,
+  // only an instance too large for its conflict graph is.  (Independent-set
+  // runs keep their course.)
+  if (params.para_reduce != 0)
+    load_options.clique_read = params.para_reduce == RunParams::kReduceAutomatic ? CliqueRead::input_graph_if_large
+                                                                                 : CliqueRead::input_graph;
   const LoadResult loaded = load_graph(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
   switch (loaded.status) {
@@ -82,6 +129,7 @@ int run_program(int argc, char** argv) {
   const mavu::engine::Generator generator = feedback_rand_matches_c_library(static_cast<unsigned>(params.para_seed))
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
+  if (graph.input_graph) return run_reduced<V>(graph, params, layout, env, generator);
   BestSet found = mavu::engine::run<V>(generator, graph, params, env);
   return visit_layout(graph, [&](const auto& g) { return verify_and_report<V>(found, g, params); });
 }

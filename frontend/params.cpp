@@ -27,6 +27,7 @@ ParseOutcome parse_parameters(int argc, char** argv, RunParams& p) {
         break;
       case 'i': p.para_max_iter = std::atoi(val); break;
       case 'c': p.para_complement = std::atoi(val); break;
+      case 'r': p.para_reduce = std::atoi(val); break;
       default: break;  // unknown letters are ignored with their value
     }
   }

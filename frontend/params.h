@@ -9,6 +9,10 @@
 struct RunParams : SearchParams {
   char para_file[1024] = "";  // -f: instance path (at most 1000 characters kept)
   int para_complement = 0;    // -c: nonzero: the file's edges are conflicts (independent-set mode)
+  // -r: nonzero: reduce a clique instance before the search; 0: never;
+  // not given (kReduceAutomatic): only an instance too large for its conflict graph.
+  int para_reduce = kReduceAutomatic;
+  static constexpr int kReduceAutomatic = -2147483647 - 1;
 };
 
 // Every option's letter, help and default in one table; the usage line and
@@ -29,6 +33,8 @@ inline constexpr OptionInfo kOptions[] = {
     {'p', "percent of restarts that are directed (the rest restart from scratch)", "70"},
     {'i', "iteration limit", "100000000"},
     {'c', "1: search a maximum weight independent set of the file's graph (its edges are the conflicts)", "0",
+     false},
+    {'r', "1: reduce the clique instance first and search only the kernel; 0: never", "only graphs too large otherwise",
      false},
 };
 

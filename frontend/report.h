@@ -34,4 +34,11 @@ float ticks_to_seconds(long ticks);
 // Heading, the set sorted ascending (sorted in place), then the result block.
 using mavu::engine::BestSet;
 void print_final_set(const ProgramText& text, BestSet& best, FILE* out);
-void report_result(const ProgramText& text, const RunParams& p, const BestSet& best, FILE* out);
+// What a run that reduced its instance adds to the result block: the
+// vertices left for the search and whether the set is proven optimal.
+struct ReductionSummary {
+  long long kernel = 0;
+  bool optimal = false;
+};
+void report_result(const ProgramText& text, const RunParams& p, const BestSet& best, FILE* out,
+                   const ReductionSummary* reduction = nullptr);

@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -105,6 +106,12 @@ bool parse_layout_request(const char* text, LayoutRequest& out) {
   return true;
 }
 
+bool conflict_graph_too_large(long long n, long long m) {
+  if (n > kMaxVertices) return true;
+  const long long pairs = n * (n - 1) / 2;
+  return conflict_graph_bytes(n, pairs - std::min(std::max(m, 0LL), pairs)) > kMaxConflictBytes;
+}
+
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request) {
   const GraphLayout sparse = n <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
   if (request == LayoutRequest::dense) return GraphLayout::dense;
@@ -131,9 +138,12 @@ template <class Reader>
 bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options, long long& repeat) {
   long long n = 0, m = 0;
   const bool independent = options.mode == InstanceMode::independent_set;
-  const int max_vertices = independent && options.layout != LayoutRequest::dense ? 2147483647 : kMaxVertices;
+  const bool may_read_input = !independent && options.clique_read != CliqueRead::conflict_graph;
+  const int max_vertices =
+      (independent && options.layout != LayoutRequest::dense) || may_read_input ? 2147483647 : kMaxVertices;
   if (!reader.read_header(n, m, max_vertices)) return false;
-  if (!independent) {
+  g.input_graph = may_read_input && (options.clique_read == CliqueRead::input_graph || conflict_graph_too_large(n, m));
+  if (!independent && !g.input_graph) {
     g.layout = choose_layout(n, n * (n - 1) / 2 - m, options.layout);
     DenseGraphBuilder<InstanceMode::clique> b(g.dense);
     if (!reader.read_records(b, n, m)) return false;
@@ -146,7 +156,7 @@ bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options,
                                  conflict_graph_bytes(n, n_edge) + sparse_graph_bytes<uint16_t>(n, n_edge));
     return false;
   }
-  g.layout = choose_layout(n, m, options.layout);
+  g.layout = choose_layout(n, m, g.input_graph ? LayoutRequest::sparse : options.layout);
   auto read_sparse = [&](auto& graph) {
     SparseGraphBuilder<typename std::remove_reference_t<decltype(graph)>::vertex_type> b(graph);
     if (!reader.read_records(b, n, m)) return false;

@@ -39,15 +39,33 @@ enum class GraphLayout { dense, sparse16, sparse32 };
 inline constexpr long long kSparseDegreeDivisor = 16;
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);
 
+// Conflict graphs of more than this many bytes are not built for a clique
+// instance read with CliqueRead::input_graph_if_large.
+inline constexpr unsigned long long kMaxConflictBytes = 2ull << 30;
+
+// Whether the conflict graph of a clique instance of n vertices and m edges
+// is too large to build: more than kMaxVertices vertices, or more than
+// kMaxConflictBytes in the bit-matrix layout the loader builds it in.
+bool conflict_graph_too_large(long long n, long long m);
+
+// What load_graph builds for a clique instance: its conflict graph (the
+// search's input), or its input graph (the compressed layout holding the
+// file's edges as lists, as for an independent-set instance, for the
+// reduction of mavu/reduce/), or the input graph only when the conflict
+// graph is too large (conflict_graph_too_large).
+enum class CliqueRead { conflict_graph, input_graph, input_graph_if_large };
+
 struct LoadOptions {
   InstanceMode mode = InstanceMode::clique;
   int max_vertices = kMaxVertices;  // larger graphs are refused with a message (load_conflict_graph)
   LayoutRequest layout = LayoutRequest::automatic;  // load_graph
+  CliqueRead clique_read = CliqueRead::conflict_graph;  // load_graph, clique instances
 };
 
 // The conflict graph in the layout the loader chose; only that member is built.
 struct LoadedGraph {
   GraphLayout layout = GraphLayout::dense;
+  bool input_graph = false;  // a clique instance's input graph (CliqueRead): the lists are the file's edges
   ConflictGraph dense;
   SparseConflictGraph<uint16_t> sparse16;
   SparseConflictGraph<uint32_t> sparse32;

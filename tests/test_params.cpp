@@ -78,7 +78,9 @@ TEST(Params, OptionTableMatchesParserAndUsage) {
       if (o.letter == c) known = true, in_usage = o.in_usage_line;
     RunParams p;
     ASSERT_EQ(parse({"-f", "g", "-t", "5", flag, "77"}, p), ParseOutcome::run) << flag;
-    EXPECT_EQ(fields(p) != fields(base) || p.para_complement != base.para_complement, known) << flag;
+    EXPECT_EQ(fields(p) != fields(base) || p.para_complement != base.para_complement ||
+                  p.para_reduce != base.para_reduce,
+              known) << flag;
     EXPECT_EQ(usage.find(flag + " <") != std::string::npos, in_usage) << flag;
   }
 }
