@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "core/rng.h"
 #include "frontend/interrupt.h"
@@ -12,6 +13,7 @@
 #include "frontend/report.h"
 #include "mavu/engine.h"
 #include "mavu/reduce/clique.h"
+#include "mavu/reduce/independent.h"
 #include "verify/check.h"
 #include "readers/loader.h"
 
@@ -80,6 +82,51 @@ int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest
   return print_and_finish(text, best, params, &summary);
 }
 
+// An independent-set run with -r: reduce the file's graph, solve the small
+// kernel components exactly, search each other component with the run's
+// seed and parameters and a share of its iteration limit and of the CPU time
+// left (by vertices), and check the lifted set against the file's graph.
+template <mavu::engine::Variant V, class G>
+int run_reduced_independent(const LoadedGraph& input, const G& graph, const RunParams& params, LayoutRequest layout,
+                            const SearchEnv& env, mavu::engine::Generator generator) {
+  const ProgramText& text = program_text(V);
+  mavu::reduce::IndependentOptions options;
+  options.layout = layout;
+  mavu::reduce::Reduced reduced;
+  const mavu::reduce::IndependentReport rep = mavu::reduce::reduce_independent_set(input, options, reduced);
+  if (!rep.ok) {
+    std::fprintf(stderr, "%s: %s\n", params.para_file, rep.message.c_str());
+    return 1;
+  }
+  const long long searched = reduced.kernel_vertices();
+  long long left = searched;
+  const double limit = env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond);
+  mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& part) {
+    const long long k = visit_layout(part, [](const auto& g) { return static_cast<long long>(g.n_vertex); });
+    SearchParams p = params;
+    p.para_max_iter = mavu::reduce::iteration_share(params.para_max_iter, k, searched);
+    // The target is the whole set's: a part has one only when it is alone.
+    p.para_opt = reduced.parts.size() == 1 ? params.para_opt - reduced.decided_weight
+                                           : std::numeric_limits<double>::infinity();
+    SearchEnv e = env;
+    const double now = static_cast<double>(cpu_ticks(env.cpu_clock)) / 1e6;
+    e.has_time_limit = true;
+    e.time_limit = now + (limit - now) * static_cast<double>(k) / static_cast<double>(left);
+    left -= k;
+    return mavu::engine::run<V>(generator, part, p, e);
+  });
+  BestSet best{std::move(out.vertices), out.weight, out.iteration, out.end_ticks, out.start_ticks};
+  const double tolerance =
+      check_tolerance(mavu::engine::base_tolerance(V), graph.v_weight.data(), graph.n_vertex, best.iteration);
+  if (!check_solution(graph, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight, tolerance)) {
+    std::printf("check ERROR \n");
+    flush_output(text.name);
+    return 1;
+  }
+  const ReductionSummary summary{rep.kernel, out.optimal};
+  return print_and_finish(text, best, params, &summary);
+}
+
 template <mavu::engine::Variant V>
 int run_program(int argc, char** argv) {
   const ProgramText& text = program_text(V);
@@ -130,6 +177,12 @@ int run_program(int argc, char** argv) {
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
   if (graph.input_graph) return run_reduced<V>(graph, params, layout, env, generator);
+  // Independent-set runs reduce only when -r asks (without -r they run as
+  // they always have).
+  if (params.para_complement != 0 && params.para_reduce != 0 && params.para_reduce != RunParams::kReduceAutomatic)
+    return visit_layout(graph, [&](const auto& g) {
+      return run_reduced_independent<V>(graph, g, params, layout, env, generator);
+    });
   BestSet found = mavu::engine::run<V>(generator, graph, params, env);
   return visit_layout(graph, [&](const auto& g) { return verify_and_report<V>(found, g, params); });
 }

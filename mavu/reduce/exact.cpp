@@ -76,7 +76,8 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
 
 }  // namespace
 
-double clique_cover_bound(const SparseConflictGraph<uint32_t>& g) {
+template <class V>
+double clique_cover_bound(const SparseConflictGraph<V>& g) {
   const int n = g.n_vertex;
   std::vector<int> order(static_cast<size_t>(n));
   std::iota(order.begin(), order.end(), 0);
@@ -145,5 +146,8 @@ bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, lon
   weight = total;
   return true;
 }
+
+template double clique_cover_bound(const SparseConflictGraph<uint16_t>&);
+template double clique_cover_bound(const SparseConflictGraph<uint32_t>&);
 
 }  // namespace mavu::reduce

@@ -18,7 +18,8 @@ namespace mavu::reduce {
 // Sum over the cliques of a greedy cover (vertices by decreasing weight, each
 // into the first clique it is adjacent to whole) of each clique's heaviest
 // weight: no independent set of g weighs more.
-double clique_cover_bound(const SparseConflictGraph<uint32_t>& g);
+template <class V>
+double clique_cover_bound(const SparseConflictGraph<V>& g);
 
 // The optimum of g when some set weighs more than `lower`: true with the set
 // (ascending, g's numbering) and its weight; true with an empty set and
