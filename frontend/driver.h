@@ -98,23 +98,8 @@ int run_reduced_independent(const LoadedGraph& input, const G& graph, const RunP
     std::fprintf(stderr, "%s: %s\n", params.para_file, rep.message.c_str());
     return 1;
   }
-  const long long searched = reduced.kernel_vertices();
-  long long left = searched;
   const double limit = env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond);
-  mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& part) {
-    const long long k = visit_layout(part, [](const auto& g) { return static_cast<long long>(g.n_vertex); });
-    SearchParams p = params;
-    p.para_max_iter = mavu::reduce::iteration_share(params.para_max_iter, k, searched);
-    // The target is the whole set's: a part has one only when it is alone.
-    p.para_opt = reduced.parts.size() == 1 ? params.para_opt - reduced.decided_weight
-                                           : std::numeric_limits<double>::infinity();
-    SearchEnv e = env;
-    const double now = static_cast<double>(cpu_ticks(env.cpu_clock)) / 1e6;
-    e.has_time_limit = true;
-    e.time_limit = now + (limit - now) * static_cast<double>(k) / static_cast<double>(left);
-    left -= k;
-    return mavu::engine::run<V>(generator, part, p, e);
-  });
+  mavu::reduce::Outcome out = mavu::reduce::search_parts<V>(reduced, params, env, generator, limit, 0);
   BestSet best{std::move(out.vertices), out.weight, out.iteration, out.end_ticks, out.start_ticks};
   const double tolerance =
       check_tolerance(mavu::engine::base_tolerance(V), graph.v_weight.data(), graph.n_vertex, best.iteration);
