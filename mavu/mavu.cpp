@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "mavu/engine.h"
+#include "mavu/reduce/clique.h"
 #include "readers/graph_builder.h"
 #include "readers/loader.h"
 #include "verify/check.h"
@@ -51,6 +52,44 @@ struct GraphData {
         }
       }
       return b.finish();
+    });
+  }
+
+  // The input graph of clique mode as lists (the reduction's input): the
+  // primary when it was read for independent-set solves in the compressed
+  // layout, else built once from the primary (at most 46341 vertices).
+  mutable std::once_flag input_once;
+  mutable LoadedGraph input;
+  mutable bool input_ok = false;
+
+  const LoadedGraph* input_graph() const {
+    if (primary_independent && primary.layout != GraphLayout::dense) return &primary;
+    std::call_once(input_once, [this] { input_ok = build_input(); });
+    return input_ok ? &input : nullptr;
+  }
+
+  // The input graph's edges are primary's conflicts (independent-set
+  // primary) or the pairs that do not conflict (clique primary).
+  bool build_input() const {
+    std::vector<ConflictPair> pairs;
+    const int n = vertex_count();
+    visit_layout(primary, [&](const auto& g) {
+      for (int v = 0; v < n; v++)
+        for (int u = v + 1; u < n; u++)
+          if (g.conflict(v, u) == primary_independent) pairs.push_back({static_cast<uint32_t>(v), static_cast<uint32_t>(u)});
+    });
+    input.layout = GraphLayout::sparse16;
+    input.input_graph = true;
+    return visit_layout(primary, [&](const auto& g) {
+      return sparse_from_pairs(input.sparse16, n, pairs.data(), static_cast<long long>(pairs.size()),
+                               g.v_weight.data()) == 0;
+    });
+  }
+
+  long long edge_count_of_input() const {
+    return visit_layout(primary, [this](const auto& g) {
+      const long long n = g.n_vertex, conflicts = static_cast<long long>(g.n_edge);
+      return primary_independent ? conflicts : n * (n - 1) / 2 - conflicts;
     });
   }
 
@@ -108,8 +147,11 @@ Graph Graph::from_file(const std::string& path, bool independent_set) {
   auto data = std::make_shared<detail::GraphData>();
   LoadOptions options;
   if (independent_set) options.mode = InstanceMode::independent_set;
-  data->primary_independent = independent_set;
+  // A clique file too large for its conflict graph is read as its input
+  // graph, which is the conflict graph of the independent-set mode.
+  options.clique_read = CliqueRead::input_graph_if_large;
   LoadResult loaded = load_graph(path.c_str(), data->primary, options);
+  data->primary_independent = independent_set || data->primary.input_graph;
   switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(loaded.message));
@@ -161,6 +203,48 @@ double Graph::weight(int v) const {
   return data_ && v >= 0 && v < vertex_count() ? data_->weight(v) : 0.0;
 }
 
+namespace {
+
+// A clique solve through the reduction (the programs' -r 1): the same
+// kernel, the same search on it, the set checked against the input graph.
+// Times count the reduction; so does the time limit.
+Result solve_reduced(const detail::GraphData& data, const Options& o, const SearchParams& p, SearchEnv env) {
+  const long start = cpu_ticks(env.cpu_clock);
+  const LoadedGraph* input = data.input_graph();
+  if (!input) return failure(Status::out_of_memory, "cannot allocate memory for the input graph's lists");
+  reduce::CliqueOptions options;
+  options.clock = env.cpu_clock;
+  reduce::Reduced reduced;
+  const reduce::ReduceReport rep = reduce::reduce_clique(*input, options, reduced);
+  if (rep.status != reduce::ReduceStatus::ok) return failure(Status::out_of_memory, rep.message);
+  env.time_limit = std::max(0.0, env.time_limit - static_cast<double>(cpu_ticks(env.cpu_clock) - start) / 1e6);
+  const engine::Variant variant = variant_of(o.program);
+  const bool search = reduced.incumbent_weight < p.para_opt;
+  reduce::Outcome out = reduce::finish(reduced, start, [&](const LoadedGraph& kernel) {
+    if (!search) return engine::BestSet{};
+    return variant == engine::Variant::mavu1
+               ? engine::run<engine::Variant::mavu1>(engine::Generator::own, kernel, p, env)
+               : engine::run<engine::Variant::mavu2>(engine::Generator::own, kernel, p, env);
+  });
+  const double tolerance = visit_layout(*input, [&](const auto& g) {
+    return ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
+  });
+  if (!reduce::check_clique(*input, out.vertices.data(), static_cast<int>(out.vertices.size()), out.weight, tolerance))
+    return failure(Status::check_failed, "check ERROR");
+  Result r;
+  r.vertices = std::move(out.vertices);
+  std::sort(r.vertices.begin(), r.vertices.end());
+  r.weight = out.weight;
+  r.best_iteration = out.iteration;
+  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
+  r.stopped = o.stop && o.stop->stop_requested();
+  r.kernel_vertices = reduced.kernel_vertices();
+  r.proven_optimal = out.optimal;
+  return r;
+}
+
+}  // namespace
+
 Result solve(const Graph& graph, const Options& o) {
   if (!graph.ok()) return failure(graph.status(), graph.message());
   if (std::isnan(o.time_limit)) return failure(Status::invalid_options, "the time limit is not a number");
@@ -181,7 +265,13 @@ Result solve(const Graph& graph, const Options& o) {
   env.time_limit = std::min(o.time_limit, 1e9);
   if (o.stop) env.stop = &o.stop->flag();
 
-  const LoadedGraph* loaded = detail::GraphAccess::data(graph).conflict_graph(o.independent_set);
+  const detail::GraphData& data = detail::GraphAccess::data(graph);
+  if (!o.independent_set &&
+      (o.reduce == Reduce::on ||
+       (o.reduce == Reduce::automatic && data.primary_independent &&
+        conflict_graph_too_large(data.vertex_count(), data.edge_count_of_input()))))
+    return solve_reduced(data, o, p, env);
+  const LoadedGraph* loaded = data.conflict_graph(o.independent_set);
   if (!loaded) {
     const int n = graph.vertex_count();
     if (n > kMaxVertices)

@@ -98,6 +98,15 @@ enum class Program {
   mavu2,  // conflict-count partition with a sampled last list, for large sparse instances
 };
 
+// Whether a clique solve reduces the graph first (the programs' -r; see
+// docs/reduction.md): peel the vertices that cannot be in a heavier clique
+// than a first greedy one, search only the kernel left.
+enum class Reduce {
+  automatic,  // only a graph too large for its conflict graph (above 46341 vertices or 2 GiB)
+  on,
+  off,
+};
+
 // Defaults are the programs' defaults.
 struct Options {
   Program program = Program::mavu1;
@@ -109,6 +118,7 @@ struct Options {
   int depth = 4000;                  // -l: restart after this many iterations without a new best
   int directed_percent = 70;         // -p: percent of restarts that are directed
   bool independent_set = false;      // maximum weight independent set instead of clique
+  Reduce reduce = Reduce::automatic;  // clique solves only
   const StopToken* stop = nullptr;   // optional; must outlive the solve
 };
 
@@ -120,6 +130,8 @@ struct Result {
   int best_iteration = 0;      // iteration at which it was found
   double best_time = 0;        // CPU seconds of the solve when it was found
   bool stopped = false;        // the StopToken ended the solve
+  long long kernel_vertices = -1;  // vertices left for the search by a reduction; -1: no reduction ran
+  bool proven_optimal = false;     // the reduction proved the set optimal
   bool ok() const { return status == Status::ok; }
 };
 

@@ -99,7 +99,7 @@ PYBIND11_MODULE(_mavu, m) {
   m.def(
       "solve",
       [](const mavu::Graph& g, const std::string& program, int seed, double time_limit, int max_iterations,
-         double target, int depth, int directed_percent, bool independent_set) {
+         double target, int depth, int directed_percent, bool independent_set, int reduce) {
         mavu::Options o;
         if (program == "mavu1")
           o.program = mavu::Program::mavu1;
@@ -114,9 +114,12 @@ PYBIND11_MODULE(_mavu, m) {
         o.depth = depth;
         o.directed_percent = directed_percent;
         o.independent_set = independent_set;
+        o.reduce = reduce < 0 ? mavu::Reduce::automatic : reduce ? mavu::Reduce::on : mavu::Reduce::off;
         mavu::Result r = solve_interruptibly(g, o);
-        return py::make_tuple(r.vertices, r.weight, r.best_iteration, r.best_time);
+        return py::make_tuple(r.vertices, r.weight, r.best_iteration, r.best_time, r.kernel_vertices,
+                              r.proven_optimal);
       },
       py::arg("graph"), py::arg("program"), py::arg("seed"), py::arg("time_limit"), py::arg("max_iterations"),
-      py::arg("target"), py::arg("depth"), py::arg("directed_percent"), py::arg("independent_set"));
+      py::arg("target"), py::arg("depth"), py::arg("directed_percent"), py::arg("independent_set"),
+      py::arg("reduce") = -1);
 }

@@ -25,11 +25,11 @@ struct LibRun {
 };
 
 // The set, the #objv and #bestiter lines of the program's run with these options.
-std::string program_run(const LibRun& r, int complement = 0) {
+std::string program_run(const LibRun& r, int complement = 0, const char* more = "") {
   char cmd[2048];
-  std::snprintf(cmd, sizeof cmd, "'%s' -f '%s' -t 1000 -s %d -i %d -l %d -p %d -o %.17g -c %d",
+  std::snprintf(cmd, sizeof cmd, "'%s' -f '%s' -t 1000 -s %d -i %d -l %d -p %d -o %.17g -c %d %s",
                 r.program == mavu::Program::mavu1 ? MAVU1_BIN : MAVU2_BIN, r.file.c_str(), r.seed, r.iterations,
-                r.depth, r.directed, r.target, complement);
+                r.depth, r.directed, r.target, complement, more);
   FILE* p = popen(cmd, "r");
   std::string out, summary;
   for (char buf[4096]; p && std::fgets(buf, sizeof buf, p);) out += buf;
@@ -144,6 +144,46 @@ TEST(LibraryLayouts, ASparseGraphReadForIndependentSetsSolvesInBothModes) {
   o.independent_set = false;
   EXPECT_EQ(library_run(r, mavu::solve(g, o)), program_run(r));
   std::remove(file.c_str());
+}
+
+// Reduced solves give the programs' -r 1 runs (set, weight, iteration,
+// kernel, proof) from a file read for either mode and from an edge list;
+// Reduce::off gives the run without -r.
+TEST(LibraryReduce, ReducedSolvesGiveTheProgramsRuns) {
+  const std::string planted = testing::TempDir() + "mavu_lib_planted_" + std::to_string(getpid()) + ".clq";
+  {
+    std::string edges;
+    int m = 0;
+    for (int a = 1; a <= 2000; a++)
+      for (int b = a + 1; b <= 2000; b++)
+        if ((a <= 12 && b <= 12) || (a * 7919 + b * 104729) % 331 == 0)
+          edges += "e " + std::to_string(a) + " " + std::to_string(b) + "\n", m++;
+    std::ofstream(planted) << "p edge 2000 " << m << "\n" << edges;
+  }
+  const LibRun runs[] = {
+      {"planted", planted, mavu::Program::mavu1, 3, 20000, 4000, 70, 999999999.0},
+      {"p_hat300", kInstances + "/p_hat300-1.clq", mavu::Program::mavu2, 1, 50000, 4000, 70, 999999999.0},
+  };
+  for (const LibRun& r : runs) {
+    SCOPED_TRACE(r.name);
+    const std::string expected = program_run(r, 0, "-r 1");
+    ASSERT_NE(expected.find("#kernel="), std::string::npos) << expected;
+    mavu::Options o = options(r);
+    o.reduce = mavu::Reduce::on;
+    for (const mavu::Graph& g :
+         {mavu::Graph::from_file(r.file), mavu::Graph::from_file(r.file, true), from_edge_list(r.file, false)}) {
+      const mavu::Result res = mavu::solve(g, o);
+      ASSERT_TRUE(res.ok()) << res.message;
+      EXPECT_EQ(library_run(r, res) + "#kernel=" + std::to_string(res.kernel_vertices) +
+                    "\n#optimal=" + std::to_string(res.proven_optimal) + "\n",
+                expected);
+    }
+    o.reduce = mavu::Reduce::off;
+    const mavu::Result plain = mavu::solve(mavu::Graph::from_file(r.file), o);
+    EXPECT_EQ(library_run(r, plain), program_run(r, 0, "-r 0"));
+    EXPECT_EQ(plain.kernel_vertices, -1);
+  }
+  std::remove(planted.c_str());
 }
 
 // The two clique runs find their best late (after 166040 and 245839

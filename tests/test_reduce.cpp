@@ -181,3 +181,25 @@ INSTANTIATE_TEST_SUITE_P(Graphs, Reduction, ::testing::ValuesIn(kFamilies),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// A kernel whose conflict graph exceeds the limit is refused with its size and the memory it needs.
+TEST(ReductionLimits, AKernelTooLargeIsRefusedWithItsSize) {
+  const InputGraph in = make({"dense", 14, 0.8, 0, 1}, 17);
+  LoadedGraph input;
+  load_input(input, in);
+  mavu::reduce::CliqueOptions o;
+  mavu::reduce::Reduced unlimited;
+  const long long k = mavu::reduce::reduce_clique(input, o, unlimited).kernel;
+  ASSERT_GT(k, 0);
+  o.max_kernel_bytes = conflict_graph_bytes(k, 0) - 1;
+  mavu::reduce::Reduced r;
+  const mavu::reduce::ReduceReport rep = mavu::reduce::reduce_clique(input, o, r);
+  EXPECT_EQ(rep.status, mavu::reduce::ReduceStatus::kernel_too_large);
+  EXPECT_TRUE(rep.message.starts_with("the reduced instance keeps " + std::to_string(k) + " vertices;")) << rep.message;
+  EXPECT_TRUE(rep.message.ends_with(" MiB")) << rep.message;
+  EXPECT_TRUE(r.parts.empty());
+}
+
+}  // namespace

@@ -503,7 +503,7 @@ def parse_output(text):
     p = {"time_limit": None, "iter_limit": None, "seed": None, "depth": None, "prob": None,
          "heading": False, "size": None, "vertices": None, "solver": None, "file": None,
          "weight": None, "best_iter": None, "best_time": None, "check_error": False,
-         "not_found": False, "progress_lines": 0}
+         "not_found": False, "progress_lines": 0, "reduce": None, "kernel": None, "optimal": None}
     # A line without its newline was cut by a killed run: a number on it may be a prefix of
     # the real one, so it is not read at all.
     lines = text.split("\n")[:-1]
@@ -543,6 +543,12 @@ def parse_output(text):
                 p["best_iter"] = int(s[10:])
             elif s.startswith("#besttime="):
                 p["best_time"] = float(s[10:])
+            elif s.startswith("@para_reduce="):
+                p["reduce"] = int(s[13:])
+            elif s.startswith("#kernel="):
+                p["kernel"] = int(s[8:])
+            elif s.startswith("#optimal="):
+                p["optimal"] = int(s[9:])
         except (ValueError, IndexError):
             continue  # not what a program prints: ignore the line
     if after_heading is not None and after_heading < len(lines):
@@ -604,6 +610,10 @@ def load_run(meta_path, out_dir):
         "size": p["size"] if has_result else None,
         "best_iter": p["best_iter"] if has_result else None,
         "best_time": p["best_time"] if has_result else None,
+        # A reduced run: -r as printed, the kernel's vertex count, 1 when proven optimal.
+        "reduce": p["reduce"] if has_result else None,
+        "kernel": p["kernel"] if has_result else None,
+        "optimal": p["optimal"] if has_result else None,
         "exit_status": "" if status is None else status,
         "outcome": outcome,
         "message": err.strip().splitlines()[-1] if err.strip() else "",
@@ -614,7 +624,8 @@ def load_run(meta_path, out_dir):
 
 
 CSV_COLUMNS = ["instance", "program", "seed", "time_limit", "iter_limit", "depth", "prob",
-               "target", "weight", "size", "best_iter", "best_time", "exit_status", "outcome",
+               "target", "weight", "size", "best_iter", "best_time", "reduce", "kernel", "optimal",
+               "exit_status", "outcome",
                "message", "output"]
 
 
@@ -666,6 +677,7 @@ def aggregate(rows, best_known):
         weights = [r["weight"] for r in ok]
         times = [r["best_time"] for r in ok if r["best_time"] is not None]
         iters = [r["best_iter"] for r in ok]
+        kernels = [r["kernel"] for r in ok if r["kernel"] is not None]
         bk = best_known.get(inst)
         stats.append({
             "instance": inst, "program": prog, "tag": tag, "runs": len(rs), "ok": len(ok),
@@ -678,6 +690,10 @@ def aggregate(rows, best_known):
             "median_time": statistics.median(times) if times else None,
             "avg_iter": statistics.fmean(iters) if iters else None,
             "median_iter": statistics.median(iters) if iters else None,
+            # Runs that reduced: the median kernel and how many proved their set optimal.
+            "reduced": sum(1 for r in ok if r["reduce"] is not None),
+            "median_kernel": statistics.median(kernels) if kernels else None,
+            "proven": sum(1 for r in ok if r["optimal"] == 1),
         })
     return stats
 
@@ -723,9 +739,11 @@ def summary_markdown(rows, stats, best_known_path, plots, plot_note):
         lines.append("")
     lines.append("## Results")
     lines.append("")
+    # Columns of reduced runs only when some run reduced its instance.
+    reduced = any(s["reduced"] for s in stats)
     head = "| instance | program |" + (" options |" if len(tags) > 1 else "") + \
         " best-known | best | average | worst | hits | avg time (s) | median time (s) |" \
-        " avg iter | median iter |"
+        " avg iter | median iter |" + (" reduced | median kernel | proven optimal |" if reduced else "")
     lines.append(head)
     lines.append("|" + "---|" * (head.count("|") - 1))
     for s in stats:
@@ -735,6 +753,8 @@ def summary_markdown(rows, stats, best_known_path, plots, plot_note):
             fmt_weight_cell(s["avg"]), format_weight(s["worst"]), hits,
             fmt_num(s["avg_time"], 3), fmt_num(s["median_time"], 3),
             fmt_num(s["avg_iter"], 0), fmt_num(s["median_iter"], 0)]
+        if reduced:
+            cells += [f"{s['reduced']}/{s['runs']}", fmt_num(s["median_kernel"], 0), f"{s['proven']}/{s['runs']}"]
         lines.append("| " + " | ".join(str(c) for c in cells) + " |")
     lines.append("")
     # Totals per program: how many instances it solved at least once, and its overall rate.

@@ -21,16 +21,21 @@ class Result:
         (ascending vertex number);
     weight: its weight;
     best_iteration: the iteration at which it was found;
-    best_time: the CPU seconds the solve had spent when it was found.
+    best_time: the CPU seconds the solve had spent when it was found;
+    kernel_vertices: the vertices a reduction left for the search (None: no
+        reduction ran);
+    proven_optimal: whether the reduction proved the set optimal.
     """
 
-    __slots__ = ("vertices", "weight", "best_iteration", "best_time")
+    __slots__ = ("vertices", "weight", "best_iteration", "best_time", "kernel_vertices", "proven_optimal")
 
-    def __init__(self, vertices, weight, best_iteration, best_time):
+    def __init__(self, vertices, weight, best_iteration, best_time, kernel_vertices=None, proven_optimal=False):
         self.vertices = vertices
         self.weight = weight
         self.best_iteration = best_iteration
         self.best_time = best_time
+        self.kernel_vertices = kernel_vertices
+        self.proven_optimal = proven_optimal
 
     def __repr__(self):
         return (f"Result(vertices={self.vertices!r}, weight={self.weight!r}, "
@@ -53,7 +58,7 @@ def _networkx_graph(graph):
 
 
 def _solve(graph, edges, weights, program, seed, time_limit, max_iterations, target,
-           depth, directed_percent, independent_set):
+           depth, directed_percent, independent_set, reduce=None):
     labels = None
     if graph is not None and (edges is not None or weights is not None):
         raise ValueError("give either a graph or edges and weights, not both")
@@ -75,20 +80,20 @@ def _solve(graph, edges, weights, program, seed, time_limit, max_iterations, tar
     else:
         raise ValueError("no graph: give a path, a networkx graph, or edges and weights")
 
-    vertices, weight, best_iteration, best_time = _mavu.solve(
+    vertices, weight, best_iteration, best_time, kernel, proven = _mavu.solve(
         g, program, seed,
         999999999.0 if time_limit is None else float(time_limit),
         max_iterations,
         float('inf') if target is None else float(target),
-        depth, directed_percent, independent_set)
+        depth, directed_percent, independent_set, -1 if reduce is None else int(bool(reduce)))
     if labels is not None:
         vertices = [labels[v] for v in vertices]
-    return Result(vertices, weight, best_iteration, best_time)
+    return Result(vertices, weight, best_iteration, best_time, None if kernel < 0 else kernel, proven)
 
 
 def max_weight_clique(graph=None, *, edges=None, weights=None, program="mavu1", seed=533875888,
                       time_limit=None, max_iterations=100000000, target=None, depth=4000,
-                      directed_percent=70):
+                      directed_percent=70, reduce=None):
     """A clique of large weight, found by restart-based tabu search.
 
     graph: a path (str or PathLike) to an instance file in any format the
@@ -104,13 +109,16 @@ def max_weight_clique(graph=None, *, edges=None, weights=None, program="mavu1", 
     directed_percent (share of directed restarts) are the programs' -s, -i,
     -o, -l and -p; with the same values the run is the program's.
     time_limit: CPU seconds of the solve; None: no limit.
+    reduce: True: reduce the graph first and search only the kernel (the
+        programs' -r 1); False: never; None: only a graph too large for its
+        conflict graph.
 
     Returns a Result.  The search runs without the GIL; Ctrl-C stops it and
     raises KeyboardInterrupt.  A file that cannot be opened raises OSError,
     bad input ValueError, both with the programs' message.
     """
     return _solve(graph, edges, weights, program, seed, time_limit, max_iterations, target,
-                  depth, directed_percent, False)
+                  depth, directed_percent, False, reduce)
 
 
 def max_weight_independent_set(graph=None, *, edges=None, weights=None, program="mavu1",

@@ -110,3 +110,18 @@ def test_solves_in_threads_give_the_sequential_results():
     for o, p in zip(runs, parallel):
         s = mavu.max_weight_clique(path, **o)
         assert (p.vertices, p.weight, p.best_iteration) == (s.vertices, s.weight, s.best_iteration)
+
+
+def test_reduce_gives_the_programs_reduced_run():
+    path = os.path.join(INSTANCES, "p_hat300-1.clq")
+    out = subprocess.run([PROGRAMS["mavu2"], "-f", path, "-t", "1000", "-s", "1", "-i", "30000", "-r", "1"],
+                         capture_output=True, text=True, check=True).stdout
+    lines = out[out.index("\nFinal") + 1:].splitlines()
+    kernel = int(re.search(r"#kernel=(\d+)", out).group(1))
+    optimal = re.search(r"#optimal=(\d)", out).group(1) == "1"
+    result = mavu.max_weight_clique(path, program="mavu2", seed=1, max_iterations=30000, reduce=True)
+    assert (result.vertices, result.kernel_vertices, result.proven_optimal) == (
+        [int(v) for v in lines[1].split()], kernel, optimal)
+    assert result.best_iteration == int(re.search(r"#bestiter=(\d+)", out).group(1))
+    plain = mavu.max_weight_clique(path, program="mavu2", seed=1, max_iterations=30000, reduce=False)
+    assert (plain.kernel_vertices, plain.proven_optimal) == (None, False)

@@ -103,6 +103,7 @@ class Aggregation(TempDirTest):
         self.assertIn("| C125.9 | p2 | 2529 | 2529 | 2529 | 2529 | 4/4 | 2.000 | 1.250 |"
                       " 40 | 25 |", md)
         self.assertIn("| tiny | p1 | - | 12.5 | 12.500 | 12.5 | - |", md)
+        self.assertNotIn("kernel", md)  # no run reduced: no columns for it
         self.assertIn("| p1 | 1/1 | 0/1 | 2/5 |", md)
         self.assertIn("| p2 | 1/1 | 1/1 | 4/4 |", md)
         for kind, n in (("ok", 8), ("check_error", 1), ("interrupted", 1),
@@ -135,3 +136,23 @@ class Aggregation(TempDirTest):
         proc = tool("collect", "--out", self.tmp + "/none", check=False)
         self.assertEqual(proc.returncode, 2)
         self.assertIn("no runs", proc.stderr)
+
+
+class ReducedRuns(TempDirTest):
+    """Runs that reduced their instance: -r, kernel and proof collected, shown in the table."""
+
+    def test_reduction_keys_collected_and_shown(self):
+        o = os.path.join(self.tmp, "exp")
+        for seed, (kernel, optimal) in enumerate([(0, 1), (40, 0), (10, 0)], 1):
+            out = mavu1_output(seed, 2529, 0, 0.5).replace("#objv", "@para_reduce=1\n#objv")
+            write_run(o, "C125.9", "p1", seed, out + f"#kernel={kernel}\n#optimal={optimal}\n", 0)
+        write_run(o, "C125.9", "p1", 4, mavu1_output(4, 2529, 5, 1.0), 0)  # not reduced
+        tool("collect", "--out", o, "--best-known", BEST_KNOWN)
+        with open(os.path.join(o, "results.csv"), newline="") as f:
+            rows = list(csv.DictReader(f))
+        self.assertEqual([(r["reduce"], r["kernel"], r["optimal"]) for r in rows],
+                         [("1", "0", "1"), ("1", "40", "0"), ("1", "10", "0"), ("", "", "")])
+        with open(os.path.join(o, "summary.md")) as f:
+            md = f.read()
+        self.assertIn("| reduced | median kernel | proven optimal |", md)
+        self.assertIn(" | 3/4 | 10 | 1/4 |", md)

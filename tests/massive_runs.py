@@ -1,0 +1,83 @@
+#!/usr/bin/python3
+"""Both programs on every real-life sparse graph of the shared sample, in clique mode.
+
+    massive_runs.py BIN_DIR INSTANCE_DIR
+
+Each graph runs in mavu1 and mavu2 as the programs choose (reduced when the graph is too
+large for its conflict graph) and with -r 1, each with the best weight known (the folder's
+README) as the target. A run passes when it ends with status 0, its set is a clique of the
+file (read by weighted_runs.py's own reader) of the printed weight, that weight is the best
+known, and the lines of a reduced run are there (@para_reduce, #kernel, #optimal) exactly
+when it reduced. Exit status 77 (skipped) when INSTANCE_DIR is absent.
+"""
+
+import os
+import re
+import subprocess
+import sys
+
+from weighted_runs import printed_result, read_dimacs
+
+
+def best_known(folder):
+    """{file name: best clique weight known} from the README's table."""
+    best = {}
+    with open(os.path.join(folder, "README.md")) as f:
+        for line in f:
+            cells = [c.strip() for c in line.strip().strip("|").split("|")]
+            if len(cells) >= 6 and cells[0].endswith(".gz"):
+                best[cells[0]] = float(re.match(r"[\d,.]+", cells[4]).group(0).replace(",", ""))
+    return best
+
+
+def check_run(program, path, graph, target, reduce_option):
+    cmd = [program, "-f", path, "-t", "10", "-o", repr(target)] + reduce_option
+    proc = subprocess.run(cmd, capture_output=True, text=True)
+    if proc.returncode != 0:
+        return f"status {proc.returncode}: {proc.stderr.strip() or proc.stdout[-300:]}"
+    n, edges, weights = graph
+    vertices, reported = printed_result(proc.stdout)
+    members = [v + 1 for v in vertices]
+    if not members or len(set(members)) != len(members) or not all(1 <= v <= n for v in members):
+        return f"not a set of vertices of the graph: {vertices[:20]}"
+    for i, a in enumerate(members):
+        for b in members[i + 1:]:
+            if (min(a, b), max(a, b)) not in edges:
+                return f"vertices {a} and {b} are not adjacent"
+    total = sum(weights[v] for v in members)
+    if total != reported or total != target:
+        return f"printed weight {reported!r}, the set weighs {total!r}, best known {target!r}"
+    keys = dict(l.split("=", 1) for l in proc.stdout.split("\n") if l.startswith(("@para_reduce=", "#kernel=", "#optimal=")))
+    conflicts = n * (n - 1) // 2 - len(edges)  # bytes of the bit matrix, the per-vertex arrays, the lists:
+    conflict_bytes = n * ((n + 63) // 64) * 8 + n * 20 + 4 * conflicts
+    reduced = bool(reduce_option) or n > 46341 or conflict_bytes > 2 << 30
+    if reduced != ("@para_reduce" in keys) or (reduced and set(keys) != {"@para_reduce", "#kernel", "#optimal"}):
+        return f"reduction lines {keys} for a run that {'reduced' if reduced else 'did not reduce'}"
+    if reduced and keys["#optimal"] not in ("0", "1"):
+        return f"#optimal={keys['#optimal']}"
+    return None
+
+
+def main(argv):
+    bin_dir, folder = argv[1], argv[2]
+    if not os.path.isdir(folder):
+        print(f"no {folder}: skipped")
+        return 77
+    best = best_known(folder)
+    failures, checked = [], 0
+    for name in sorted(best):
+        path = os.path.join(folder, name)
+        graph = read_dimacs(path)
+        for program in ("mavu1", "mavu2"):
+            for option in ([], ["-r", "1"]):
+                error = check_run(os.path.join(bin_dir, program), path, graph, best[name], option)
+                checked += 1
+                print(f"{'FAIL' if error else 'ok  '} {program} {' '.join(option)} {name}" + (f": {error}" if error else ""))
+                if error:
+                    failures.append(name)
+    print(f"{checked - len(failures)} of {checked} runs checked")
+    return 1 if failures or checked == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
