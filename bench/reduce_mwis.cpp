@@ -4,7 +4,7 @@
 // search, the CPU seconds of the load and of the reduction, and the weight
 // decided (the optimum when nothing is left for the search).
 //
-//   reduce_mwis [--exact-max K] [--budget B] FILE...
+//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] FILE...
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-'; i += 2) {
     if (!std::strcmp(argv[i], "--exact-max")) options.exact_max_vertices = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--budget")) options.exact_node_budget = std::atol(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--branch-budget")) options.branch_budget = std::atol(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--branch-max")) options.branch_max_vertices = std::atoi(argv[i + 1]);
   }
   std::printf("%-28s %9s %9s %8s %6s %7s %6s %8s %7s %7s %6s %6s %s\n", "file", "n", "m", "kernel", "comps", "largest",
               "exact", "searched", "load_s", "red_s", "folds", "proven", "decided_weight");

@@ -118,7 +118,10 @@ struct Options {
   int depth = 4000;                  // -l: restart after this many iterations without a new best
   int directed_percent = 70;         // -p: percent of restarts that are directed
   bool independent_set = false;      // maximum weight independent set instead of clique
-  Reduce reduce = Reduce::automatic;  // clique solves only
+  // Independent-set solves reduce only with on (automatic: as off): the
+  // kernel's small components solved exactly, the others searched (the
+  // programs' -c 1 -r 1, docs/reduction-mis.md).
+  Reduce reduce = Reduce::automatic;
   const StopToken* stop = nullptr;   // optional; must outlive the solve
 };
 
@@ -130,7 +133,10 @@ struct Result {
   int best_iteration = 0;      // iteration at which it was found
   double best_time = 0;        // CPU seconds of the solve when it was found
   bool stopped = false;        // the StopToken ended the solve
-  long long kernel_vertices = -1;  // vertices left for the search by a reduction; -1: no reduction ran
+  // Vertices left for the search by a reduction (independent-set solves:
+  // left after the rules, the exactly solved components included); -1: no
+  // reduction ran.
+  long long kernel_vertices = -1;
   bool proven_optimal = false;     // the reduction proved the set optimal
   bool ok() const { return status == Status::ok; }
 };

@@ -40,7 +40,9 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
                       double& weight, const MwisOptions& options) {
   set.clear();
   weight = kNone;
-  if (--budget < 0) return false;
+  // The two subgraphs a branch builds cost about its graph's size.
+  budget -= 1 + g.n_vertex + g.n_edge;
+  if (budget < 0) return false;
   if (clique_cover_bound(g) <= lower) return true;
   int v = 0;
   for (int u = 1; u < g.n_vertex; u++)
@@ -121,6 +123,8 @@ bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, lon
   MwisOptions inner = options;
   inner.branch_max_vertices = 0;  // the branching is here
   if (!r.run(g, inner)) return false;
+  budget -= r.work();
+  if (budget < 0) return false;
   const auto& parts = r.parts();
   // With one part the bound passes down; with several each is solved whole.
   const double part_lower = parts.size() == 1 ? lower - r.fixed_weight() : kNone;

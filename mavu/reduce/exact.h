@@ -23,8 +23,10 @@ double clique_cover_bound(const SparseConflictGraph<V>& g);
 
 // The optimum of g when some set weighs more than `lower`: true with the set
 // (ascending, g's numbering) and its weight; true with an empty set and
-// weight -infinity when no set weighs more than `lower`; false when more than
-// `budget` branches (counted down across the call) would be needed.  The
+// weight -infinity when no set weighs more than `lower`; false when the
+// work would exceed `budget` (counted down across the call: each branch
+// costs 1 plus the vertices and edges of its graph, each reduction the list
+// entries it walks).  The
 // reductions run with `options` (its mask solver settings; the branching is
 // this function's own).
 bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,

@@ -81,6 +81,7 @@ void MwisReduction::for_live(int v, F&& f) {
   // the way, so each dead entry is walked over at most once per list.
   int* a = adj_.data() + beg_[static_cast<size_t>(v)];
   const int len = len_[static_cast<size_t>(v)];
+  work_ += len;
   int k = 0;
   for (int i = 0; i < len; i++) {
     const int y = a[i];

@@ -36,10 +36,11 @@ struct MwisOptions {
   // more is left for the search.
   long exact_node_budget = 200000;
   // Larger components up to this many vertices are solved by branch and
-  // reduce (exact.h) within this many branches each; one that needs more is
-  // left for the search.
+  // reduce (exact.h) within this budget of work each (list entries walked
+  // and subgraph sizes built, see exact.h); one that needs more is left for
+  // the search.
   int branch_max_vertices = 5000;
-  long branch_budget = 2000;
+  long branch_budget = 5000000;
 };
 
 struct MwisStats {
@@ -80,6 +81,8 @@ class MwisReduction {
   // it weighs fixed_weight() plus their weights.
   std::vector<int> lift(const std::vector<int>& chosen) const;
   const MwisStats& stats() const { return stats_; }
+  // List entries walked so far: the measure of the work done.
+  long long work() const { return work_; }
 
  private:
   enum : uint8_t { kAlive = 0, kTaken = 1, kRemoved = 2, kFoldedAway = 3 };
@@ -125,6 +128,7 @@ class MwisReduction {
   double fixed_weight_ = 0;
   std::vector<std::vector<int>> parts_;
   MwisStats stats_;
+  long long work_ = 0;
 };
 
 // 1 when `vertices` (0-based, no repeats) are pairwise non-adjacent in the

@@ -123,8 +123,11 @@ def max_weight_clique(graph=None, *, edges=None, weights=None, program="mavu1", 
 
 def max_weight_independent_set(graph=None, *, edges=None, weights=None, program="mavu1",
                                seed=533875888, time_limit=None, max_iterations=100000000,
-                               target=None, depth=4000, directed_percent=70):
+                               target=None, depth=4000, directed_percent=70, reduce=None):
     """An independent set of large weight (no two vertices adjacent): the
-    programs' -c 1 mode.  Arguments and result as for max_weight_clique."""
+    programs' -c 1 mode.  Arguments and result as for max_weight_clique,
+    except reduce: True reduces the graph first (the programs' -c 1 -r 1:
+    the kernel's small components solved exactly, the others searched);
+    None or False search the whole graph."""
     return _solve(graph, edges, weights, program, seed, time_limit, max_iterations, target,
-                  depth, directed_percent, True)
+                  depth, directed_percent, True, reduce)
