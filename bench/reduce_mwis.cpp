@@ -4,7 +4,7 @@
 // search, the CPU seconds of the load and of the reduction, and the weight
 // decided (the optimum when nothing is left for the search).
 //
-//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] FILE...
+//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] [--load-only 1] FILE...
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,12 +15,14 @@
 
 int main(int argc, char** argv) {
   mavu::reduce::MwisOptions options;
+  bool load_only = false;  // --load-only 1: read the file and stop (peak memory of the load alone)
   int i = 1;
   for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-'; i += 2) {
     if (!std::strcmp(argv[i], "--exact-max")) options.exact_max_vertices = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--budget")) options.exact_node_budget = std::atol(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--branch-budget")) options.branch_budget = std::atol(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--branch-max")) options.branch_max_vertices = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--load-only")) load_only = std::atoi(argv[i + 1]) != 0;
   }
   std::printf("%-28s %9s %9s %8s %6s %7s %6s %8s %7s %7s %6s %6s %s\n", "file", "n", "m", "kernel", "comps", "largest",
               "exact", "searched", "load_s", "red_s", "folds", "proven", "decided_weight");
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", lr.message.c_str());
       return 1;
     }
+    if (load_only) continue;
     mavu::reduce::MwisReduction r;
     const bool ok = visit_layout(g, [&](const auto& gg) { return r.run(gg, options); });
     const std::clock_t t2 = std::clock();

@@ -300,11 +300,22 @@ bool MwisReduction::edge_rules(int v) {
   });
   nw_[sv] = total;
   scratch2_.clear();
+  // Only the lists that can matter are walked: the single-edge rule can hold
+  // for u only when w(u) <= w(v) and w(N(u)) >= W (the common part weighs at
+  // most W - w(u) and at most w(N(u)) - w(v)); the clique test needs every
+  // list, and fails at once when a neighbour has fewer than d neighbours.
+  // (The kept sums only decide what to walk; the rule uses the sums walked.)
   bool clique = true;
   int heaviest = scratch_[0];
   for (int u : scratch_) {
     const size_t su = static_cast<size_t>(u);
     if (w_[su] > w_[static_cast<size_t>(heaviest)]) heaviest = u;
+    clique &= deg_[su] >= d;
+  }
+  for (int u : scratch_) {
+    const size_t su = static_cast<size_t>(u);
+    const bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
+    if (!candidate && !clique) continue;
     int found = 0;
     double common = 0;
     for_live(u, [&](int y) {
@@ -314,13 +325,14 @@ bool MwisReduction::edge_rules(int v) {
       }
     });
     clique &= found == d - 1;
-    if (w_[sv] + common >= total) scratch2_.push_back(u);
+    if (candidate && w_[sv] + common >= total) scratch2_.push_back(u);
   }
   if (clique) {
     if (w_[sv] >= w_[static_cast<size_t>(heaviest)]) {
       take(v);
     } else {
-      for (int u : scratch2_) remove(u);  // exactly the neighbours no heavier than v
+      for (int u : scratch_)  // the neighbours no heavier than v are dominated by it
+        if (w_[static_cast<size_t>(u)] <= w_[sv]) remove(u);
       transfer(v);
     }
     return true;
