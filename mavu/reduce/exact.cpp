@@ -36,8 +36,17 @@ bool induced(const SparseConflictGraph<uint32_t>& g, const std::vector<uint8_t>&
                            w.data()) == 0;
 }
 
+// Branches nested deeper than this give up: every level holds its graphs
+// and its reduction, so the depth bounds the memory (a small multiple of
+// the component's size per level).
+constexpr int kMaxDepth = 48;
+
+bool reduce_and_branch(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
+                       double& weight, const MwisOptions& options, int depth);
+
 bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                      double& weight, const MwisOptions& options) {
+                      double& weight, const MwisOptions& options, int depth) {
+  if (depth > kMaxDepth) return false;
   set.clear();
   weight = kNone;
   // The two subgraphs a branch builds cost about its graph's size.
@@ -55,7 +64,7 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
   keep[static_cast<size_t>(v)] = 0;
   for (int i = 0; i < g.v_edge_count[v]; i++) keep[g.v_adj[v][i]] = 0;
   const double wv = g.v_weight[v];
-  if (!induced(g, keep, sub, old_of) || !branch_and_reduce(sub, lower - wv, budget, sub_set, sub_weight, options)) return false;
+  if (!induced(g, keep, sub, old_of) || !reduce_and_branch(sub, lower - wv, budget, sub_set, sub_weight, options, depth + 1)) return false;
   if (sub_weight != kNone) {
     weight = wv + sub_weight;
     lower = std::max(lower, weight);
@@ -66,7 +75,7 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
   std::fill(keep.begin(), keep.end(), 1);
   keep[static_cast<size_t>(v)] = 0;
   SparseConflictGraph<uint32_t> sub2;
-  if (!induced(g, keep, sub2, old_of) || !branch_and_reduce(sub2, lower, budget, sub_set, sub_weight, options)) return false;
+  if (!induced(g, keep, sub2, old_of) || !reduce_and_branch(sub2, lower, budget, sub_set, sub_weight, options, depth + 1)) return false;
   if (sub_weight != kNone && sub_weight > weight) {
     weight = sub_weight;
     set.clear();
@@ -117,6 +126,13 @@ double clique_cover_bound(const SparseConflictGraph<V>& g) {
 
 bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
                        double& weight, const MwisOptions& options) {
+  return reduce_and_branch(g, lower, budget, set, weight, options, 0);
+}
+
+namespace {
+
+bool reduce_and_branch(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
+                       double& weight, const MwisOptions& options, int depth) {
   set.clear();
   weight = kNone;
   MwisReduction r;
@@ -140,7 +156,7 @@ bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, lon
                           w.data()) != 0)
       return false;
     double part_weight = 0;
-    if (!branch_component(pg, part_lower, budget, part_set, part_weight, options)) return false;
+    if (!branch_component(pg, part_lower, budget, part_set, part_weight, options, depth)) return false;
     if (part_weight == kNone) return true;  // nothing beats `lower`
     total += part_weight;
     for (int i : part_set) chosen.push_back(part[static_cast<size_t>(i)]);
@@ -150,6 +166,8 @@ bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, lon
   weight = total;
   return true;
 }
+
+}  // namespace
 
 template double clique_cover_bound(const SparseConflictGraph<uint16_t>&);
 template double clique_cover_bound(const SparseConflictGraph<uint32_t>&);
