@@ -1,5 +1,7 @@
 #include "core/count.h"
 
+namespace mavu::detail {
+
 // Compiled for AVX-512, AVX2 and the baseline; the loader picks the widest
 // the processor has when the program starts, so the default binary stays
 // portable.  The 16-bit lane sums are emptied every 32768 values, before
@@ -15,3 +17,5 @@ int count_equal_u16(const uint16_t* x, int n, uint16_t key) {
   }
   return total;
 }
+
+}  // namespace mavu::detail

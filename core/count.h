@@ -4,5 +4,9 @@
 
 #include <cstdint>
 
+namespace mavu::detail {
+
 // Number of i in [0, n) with x[i] == key.
-int count_equal_u16(const uint16_t* x, int n, uint16_t key);
+__attribute__((visibility("hidden"))) int count_equal_u16(const uint16_t* x, int n, uint16_t key);
+
+}  // namespace mavu::detail

@@ -2,8 +2,6 @@
 // empty C, and the directed restart that perturbs the current C.
 #pragma once
 
-#include <cstdlib>
-
 #include "core/candidate_index.h"
 #include "core/push.h"
 #include "core/select.h"
@@ -27,8 +25,7 @@ template <class P, class R>
 [[gnu::noinline]] void random_construction(SearchState<P, R>& s) {
   const bool may_end_early = s.cur_iter > 0;
   if constexpr (SearchState<P, R>::Graph::kDense) {
-    int* scratch = static_cast<int*>(std::malloc(sizeof(int) * static_cast<size_t>(s.n_vertex > 0 ? s.n_vertex : 1)));
-    if (!scratch) std::abort();
+    int* const scratch = s.construction_scratch.data();
     while (s.pos_lst->vnum > 0) {
       int count = 0;
       for (int j = 0; j < s.pos_lst->vnum; j++) {
@@ -39,10 +36,8 @@ template <class P, class R>
       expand(s, scratch[s.divisor.mod(static_cast<uint32_t>(s.rng()), count)]);
       if (may_end_early && run_must_end(s)) break;
     }
-    std::free(scratch);
   } else {
-    CandidateIndex index;
-    if (!index.init(s.n_vertex)) std::abort();
+    CandidateIndex& index = s.candidates;
     const ST_RandAccessList* pos = s.pos_lst;
     const auto* count = s.adj_num_in_c.data();
     auto candidate_at = [&](int p) { return p < pos->vnum && count[pos->vlist[p]] == 0; };

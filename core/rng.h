@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 struct CRand {
@@ -80,11 +81,16 @@ inline bool feedback_rand_matches_c_library(unsigned seed) {
 // table of c replaces a division per draw.
 class DivisorTable {
  public:
-  // Divisors 1 .. max_k.
-  void init(int max_k) {
-    c_.resize(static_cast<size_t>(max_k) + 1);
+  // Divisors 1 .. max_k.  False when memory is short.
+  [[nodiscard]] bool init(int max_k) {
+    try {
+      c_.resize(static_cast<size_t>(max_k) + 1);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     c_[0] = 0;
     for (size_t k = 1; k < c_.size(); k++) c_[k] = UINT64_MAX / k + 1;
+    return true;
   }
   bool divides(int k, uint32_t x) const { return x * c_[k] <= c_[k] - 1; }
   uint32_t mod(uint32_t x, int k) const {

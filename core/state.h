@@ -23,10 +23,12 @@
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <ctime>
 #include <type_traits>
 #include <vector>
 
+#include "core/candidate_index.h"
 #include "core/count.h"
 #include "core/cpu_clock.h"
 #include "graph/dense.h"
@@ -141,6 +143,11 @@ struct SearchState {
   // the moves read, whose offsets it would otherwise change.
   SearchEnv env;
 
+  // The construction's candidates: a scratch list (bit-matrix layout) or a
+  // CandidateIndex (compressed layout), allocated once with the state.
+  HeapArray<int> construction_scratch;
+  CandidateIndex candidates;
+
   SearchState() = default;
   SearchState(const SearchState&) = delete;
   SearchState& operator=(const SearchState&) = delete;
@@ -161,38 +168,63 @@ int num_v_adj(const SearchState<P, R>& s, int k) {
     return static_cast<size_t>(k) < s.count_hist.size() ? s.count_hist[static_cast<size_t>(k)] : 0;
   } else {
     static_assert(sizeof(typename SearchState<P, R>::Count) == sizeof(uint16_t));
-    return count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
+    return mavu::detail::count_equal_u16(s.adj_num_in_c.data(), s.n_vertex, static_cast<uint16_t>(k));
   }
 }
 
-// One-time initialisation after loading: empty C, every vertex waiting in
-// pos_lst in ascending order, generator seeded, empty best record.
+// Bytes init_data allocates for n vertices and a largest conflict degree
+// max_degree: what a search needs beside its graph.
 template <class P, class R>
-void init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params,
-               const SearchEnv& env = {}) {
+unsigned long long search_state_bytes(long long n, long long max_degree) {
+  using S = SearchState<P, R>;
+  const unsigned long long v = static_cast<unsigned long long>(n) + 1;
+  unsigned long long per_vertex = 4 * 2 * sizeof(int)  // four lists: members and positions
+                                  + sizeof(member_flag) + sizeof(typename S::Count) + sizeof(double)  // is_in_c, count, gain
+                                  + 3 * sizeof(int)                                                   // tabu, hint, best set
+                                  + sizeof(uint64_t);                                                 // divisor table
+  per_vertex += S::Graph::kDense ? sizeof(int) : 3 * sizeof(int);  // construction: scratch, or index
+  unsigned long long total = v * per_vertex;
+  if constexpr (S::kKeepsHistogram) total += static_cast<unsigned long long>(max_degree + 1) * sizeof(int);
+  return total;
+}
+
+// One-time initialisation after loading: empty C, every vertex waiting in
+// pos_lst in ascending order, generator seeded, empty best record.  False,
+// with the state unusable, when memory is short.
+template <class P, class R>
+[[nodiscard]] bool init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params,
+                             const SearchEnv& env = {}) {
   s.g = &g;
   s.params = params;
   s.env = env;
   const int n = s.n_vertex = g.n_vertex;
-  s.dweight.assign(g.v_weight.data(), g.v_weight.data() + n);
+  // The containers report a lack of memory by std::bad_alloc: it becomes
+  // the result here, and nothing is thrown past the state.
+  try {
+    s.dweight.assign(g.v_weight.data(), g.v_weight.data() + n);
+    s.pre_adj.assign(n, 0);
+    s.is_in_c.assign(n, 0);
+    s.adj_num_in_c.assign(n, 0);
+    if constexpr (SearchState<P, R>::kKeepsHistogram) {
+      // Counts range over 0 .. max degree; every vertex starts at 0.
+      s.count_hist.assign(static_cast<size_t>(g.max_degree) + 1, 0);
+      s.count_hist[0] = n;
+    }
+    s.tabu_lst.assign(n, 0);
+    s.best_vertex.assign(n, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   s.pos_lst = ral_init(n);
   s.cand_lst = ral_init(n);
   s.rest_lst = ral_init(n);
-  s.cand_thresh = 0.0;
-  s.pre_adj.assign(n, 0);
   s.cur_c_set = ral_init(n);
-  s.is_in_c.assign(n, 0);
-  s.adj_num_in_c.assign(n, 0);
-  if constexpr (SearchState<P, R>::kKeepsHistogram) {
-    // Counts range over 0 .. max degree; every vertex starts at 0.
-    s.count_hist.assign(static_cast<size_t>(g.max_degree) + 1, 0);
-    s.count_hist[0] = n;
-  }
-  s.tabu_lst.assign(n, 0);
-  s.divisor.init(n + 1);
-  if (!s.pos_lst || !s.cand_lst || !s.rest_lst || !s.cur_c_set) {
-    std::fprintf(stderr, "out of memory for the search state (%d vertices)\n", n);
-    std::abort();
+  s.cand_thresh = 0.0;
+  if (!s.pos_lst || !s.cand_lst || !s.rest_lst || !s.cur_c_set || !s.divisor.init(n + 1)) return false;
+  if constexpr (SearchState<P, R>::Graph::kDense) {
+    if (!s.construction_scratch.alloc(static_cast<size_t>(n > 0 ? n : 1), false)) return false;
+  } else {
+    if (!s.candidates.init(n)) return false;
   }
   for (int v = 0; v < n; v++) ral_add(s.pos_lst, v);
   s.rng.seed(static_cast<unsigned>(params.para_seed));
@@ -202,10 +234,10 @@ void init_data(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams&
   s.time_limit = make_cpu_limit(
       static_cast<float>(env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond)),
       env.cpu_clock, s.start_time);
-  s.best_vertex.assign(n, 0);
   s.best_iter = 0;
   s.best_weight = 0;
   s.best_size = 0;
+  return true;
 }
 
 // Back to the empty-C state before a random restart.  Keeps cur_iter, the best
@@ -268,48 +300,4 @@ bool run_must_end(SearchState<P, R>& s) {
 template <class P, class R>
 void report_progress(const SearchState<P, R>& s) {
   s.env.progress(s.env.progress_ctx, s.cur_iter, s.best_size, s.best_weight);
-}
-
-// Debugging aid: asserts the partition of the candidate lists.
-template <class P, class R>
-void check_list(const SearchState<P, R>& s) {
-  const member_flag* is_in_c = s.is_in_c.data();
-  const double* dweight = s.dweight.data();
-  const int n_vertex = s.n_vertex;
-  const ST_RandAccessList* cur_c_set = s.cur_c_set;
-  const ST_RandAccessList* pos_lst = s.pos_lst;
-  const ST_RandAccessList* cand_lst = s.cand_lst;
-  const ST_RandAccessList* rest_lst = s.rest_lst;
-  for (int i = 0; i < pos_lst->vnum; i++) {
-    int v = pos_lst->vlist[i];
-    assert(!is_in_c[v]);
-    assert(dweight[v] > 0.0);
-  }
-  for (int i = 0; i < cand_lst->vnum; i++) {
-    int v = cand_lst->vlist[i];
-    assert(!is_in_c[v]);
-    P::check_cand_member(s, v);
-  }
-  for (int i = 0; i < rest_lst->vnum; i++) {
-    int v = rest_lst->vlist[i];
-    assert(!is_in_c[v]);
-    P::check_rest_member(s, v);
-  }
-  assert(n_vertex - cur_c_set->vnum == pos_lst->vnum + cand_lst->vnum + rest_lst->vnum);
-  (void)is_in_c, (void)dweight, (void)n_vertex, (void)cur_c_set;
-}
-
-// Debugging aid: dumps the first two lists and the conflict counts 0/1 of the non-members.
-template <class P, class R>
-void dbg_chk(const SearchState<P, R>& s) {
-  std::printf("Pos list:\n");
-  ral_showList(s.pos_lst, stdout);
-  std::printf("Cand list:\n");
-  ral_showList(s.cand_lst, stdout);
-  std::printf("check:");
-  for (int v = 0; v < s.n_vertex; v++) {
-    if (s.is_in_c[v]) continue;
-    if (s.adj_num_in_c[v] == 0) std::printf("%d(0)  ", v);
-    else if (s.adj_num_in_c[v] == 1) std::printf("%d(1) ", v);
-  }
 }

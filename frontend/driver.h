@@ -65,9 +65,16 @@ int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest
   }
   // With the target reached by the reduction's clique, no search is needed.
   const bool search = reduced.incumbent_weight < params.para_opt;
-  mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& kernel) {
-    return search ? mavu::engine::run<V>(generator, kernel, params, env) : BestSet{};
+  mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& kernel, BestSet& found) {
+    return !search || mavu::engine::run<V>(generator, kernel, params, env, found) == mavu::engine::RunStatus::ok;
   });
+  if (out.failed_part >= 0) {
+    const LoadedGraph& kernel = reduced.parts[static_cast<size_t>(out.failed_part)]->graph;
+    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n",
+                 params.para_file, reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
+                 static_cast<double>(mavu::engine::search_bytes(V, kernel)) / (1024.0 * 1024.0));
+    return 1;
+  }
   BestSet best{std::move(out.vertices), out.weight, out.iteration, out.end_ticks, out.start_ticks};
   const double tolerance = visit_layout(input, [&](const auto& g) {
     return check_tolerance(mavu::engine::base_tolerance(V), g.v_weight.data(), g.n_vertex, best.iteration);
@@ -100,6 +107,13 @@ int run_reduced_independent(const LoadedGraph& input, const G& graph, const RunP
   }
   const double limit = env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond);
   mavu::reduce::Outcome out = mavu::reduce::search_parts<V>(reduced, params, env, generator, limit, 0);
+  if (out.failed_part >= 0) {
+    const LoadedGraph& part = reduced.parts[static_cast<size_t>(out.failed_part)]->graph;
+    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n",
+                 params.para_file, reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
+                 static_cast<double>(mavu::engine::search_bytes(V, part)) / (1024.0 * 1024.0));
+    return 1;
+  }
   BestSet best{std::move(out.vertices), out.weight, out.iteration, out.end_ticks, out.start_ticks};
   const double tolerance =
       check_tolerance(mavu::engine::base_tolerance(V), graph.v_weight.data(), graph.n_vertex, best.iteration);
@@ -146,7 +160,8 @@ int run_program(int argc, char** argv) {
       std::printf("File %s not found \n", params.para_file);
       flush_output(text.name);
       return -1;
-    case LoadStatus::invalid: return 1;
+    case LoadStatus::invalid:
+    case LoadStatus::out_of_memory: return 1;
   }
 
   interrupt_stops_search();
@@ -168,6 +183,12 @@ int run_program(int argc, char** argv) {
     return visit_layout(graph, [&](const auto& g) {
       return run_reduced_independent<V>(graph, g, params, layout, env, generator);
     });
-  BestSet found = mavu::engine::run<V>(generator, graph, params, env);
+  BestSet found;
+  if (mavu::engine::run<V>(generator, graph, params, env, found) != mavu::engine::RunStatus::ok) {
+    const int n = visit_layout(graph, [](const auto& g) { return g.n_vertex; });
+    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n", params.para_file,
+                 n, static_cast<double>(mavu::engine::search_bytes(V, graph)) / (1024.0 * 1024.0));
+    return 1;
+  }
   return visit_layout(graph, [&](const auto& g) { return verify_and_report<V>(found, g, params); });
 }

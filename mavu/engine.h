@@ -26,12 +26,21 @@ struct BestSet {
   long start_ticks = 0;  // CPU-clock ticks at the start of the measure
 };
 
+enum class RunStatus {
+  ok,
+  out_of_memory,  // the search state did not fit (search_bytes says how much it needs)
+};
+
 // Runs the search of variant V on the conflict graph g, in the layout the
-// loader built.  Each variant is
+// loader built, and leaves its best set in `best`.  Each variant is
 // compiled in a file of its own, so a program links only its own search (and
 // the compiler optimises it as it did when it was the only one).
 template <Variant V>
-BestSet run(Generator generator, const LoadedGraph& g, const SearchParams& params, const SearchEnv& env);
+[[nodiscard]] RunStatus run(Generator generator, const LoadedGraph& g, const SearchParams& params, const SearchEnv& env,
+                            BestSet& best);
+
+// Bytes a search of variant V allocates on g beside the graph.
+unsigned long long search_bytes(Variant variant, const LoadedGraph& g);
 
 // The tolerance of the final check of the variant's best set for ordinary weights.
 double base_tolerance(Variant variant);

@@ -4,9 +4,9 @@
 namespace mavu::engine {
 
 template <>
-BestSet run<Variant::mavu2>(Generator generator, const LoadedGraph& g, const SearchParams& params,
-                            const SearchEnv& env) {
-  return detail::run_with<Mavu2State>(generator, g, params, env);
+RunStatus run<Variant::mavu2>(Generator generator, const LoadedGraph& g, const SearchParams& params,
+                              const SearchEnv& env, BestSet& best) {
+  return detail::run_with<Mavu2State>(generator, g, params, env, best);
 }
 
 }  // namespace mavu::engine

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <new>
 
 #include "mavu/engine.h"
 #include "mavu/reduce/clique.h"
@@ -144,7 +145,9 @@ Result failure(Status status, std::string message) {
 
 Graph::Graph() : status_(Status::invalid_input), message_("no graph") {}
 
-Graph Graph::from_file(const std::string& path, bool independent_set) {
+namespace {
+
+Graph read_file(const std::string& path, bool independent_set) {
   auto data = std::make_shared<detail::GraphData>();
   LoadOptions options;
   if (independent_set) options.mode = InstanceMode::independent_set;
@@ -156,15 +159,13 @@ Graph Graph::from_file(const std::string& path, bool independent_set) {
   switch (loaded.status) {
     case LoadStatus::ok: break;
     case LoadStatus::cannot_open: return failed_graph(Status::cannot_open, std::move(loaded.message));
-    case LoadStatus::invalid: {
-      const bool memory = loaded.message.find("cannot allocate") != std::string::npos;
-      return failed_graph(memory ? Status::out_of_memory : Status::invalid_input, std::move(loaded.message));
-    }
+    case LoadStatus::invalid: return failed_graph(Status::invalid_input, std::move(loaded.message));
+    case LoadStatus::out_of_memory: return failed_graph(Status::out_of_memory, std::move(loaded.message));
   }
   return built_graph(std::move(data));
 }
 
-Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
+Graph read_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
   if (n < 1 || n > kMaxVertices)
     return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 1 and %lld", n, kMaxVertices));
   if (!weights.empty() && weights.size() != static_cast<size_t>(n))
@@ -198,6 +199,27 @@ Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, co
   return built_graph(std::move(data));
 }
 
+}  // namespace
+
+// The containers of the library report a lack of memory by std::bad_alloc;
+// the public entry points turn it into a status, so nothing is thrown past
+// the API.
+Graph Graph::from_file(const std::string& path, bool independent_set) {
+  try {
+    return read_file(path, independent_set);
+  } catch (const std::bad_alloc&) {
+    return failed_graph(Status::out_of_memory, path + ": cannot allocate memory to read the instance");
+  }
+}
+
+Graph Graph::from_edges(int n, const std::vector<std::pair<int, int>>& edges, const std::vector<double>& weights) {
+  try {
+    return read_edges(n, edges, weights);
+  } catch (const std::bad_alloc&) {
+    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  }
+}
+
 int Graph::vertex_count() const { return data_ ? data_->vertex_count() : 0; }
 
 double Graph::weight(int v) const {
@@ -221,12 +243,19 @@ Result solve_reduced(const detail::GraphData& data, const Options& o, const Sear
   env.time_limit = std::max(0.0, env.time_limit - static_cast<double>(cpu_ticks(env.cpu_clock) - start) / 1e6);
   const engine::Variant variant = variant_of(o.program);
   const bool search = reduced.incumbent_weight < p.para_opt;
-  reduce::Outcome out = reduce::finish(reduced, start, [&](const LoadedGraph& kernel) {
-    if (!search) return engine::BestSet{};
-    return variant == engine::Variant::mavu1
-               ? engine::run<engine::Variant::mavu1>(engine::Generator::own, kernel, p, env)
-               : engine::run<engine::Variant::mavu2>(engine::Generator::own, kernel, p, env);
+  reduce::Outcome out = reduce::finish(reduced, start, [&](const LoadedGraph& kernel, engine::BestSet& best) {
+    if (!search) return true;
+    const engine::RunStatus ran = variant == engine::Variant::mavu1
+                                      ? engine::run<engine::Variant::mavu1>(engine::Generator::own, kernel, p, env, best)
+                                      : engine::run<engine::Variant::mavu2>(engine::Generator::own, kernel, p, env, best);
+    return ran == engine::RunStatus::ok;
   });
+  if (out.failed_part >= 0)
+    return failure(Status::out_of_memory,
+                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
+                          reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
+                          static_cast<long long>(engine::search_bytes(
+                              variant, reduced.parts[static_cast<size_t>(out.failed_part)]->graph) >> 20)));
   const double tolerance = visit_layout(*input, [&](const auto& g) {
     return ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
   });
@@ -260,6 +289,12 @@ Result solve_reduced_independent(const LoadedGraph& loaded, const Options& o, co
       variant == engine::Variant::mavu1
           ? reduce::search_parts<engine::Variant::mavu1>(reduced, p, env, engine::Generator::own, env.time_limit, start)
           : reduce::search_parts<engine::Variant::mavu2>(reduced, p, env, engine::Generator::own, env.time_limit, start);
+  if (out.failed_part >= 0)
+    return failure(Status::out_of_memory,
+                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
+                          reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
+                          static_cast<long long>(engine::search_bytes(
+                              variant, reduced.parts[static_cast<size_t>(out.failed_part)]->graph) >> 20)));
   const bool checked = visit_layout(loaded, [&](const auto& g) {
     const double tolerance =
         ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
@@ -278,9 +313,7 @@ Result solve_reduced_independent(const LoadedGraph& loaded, const Options& o, co
   return r;
 }
 
-}  // namespace
-
-Result solve(const Graph& graph, const Options& o) {
+Result solve_graph(const Graph& graph, const Options& o) {
   if (!graph.ok()) return failure(graph.status(), graph.message());
   if (std::isnan(o.time_limit)) return failure(Status::invalid_options, "the time limit is not a number");
   if (std::isnan(o.target)) return failure(Status::invalid_options, "the target is not a number");
@@ -321,9 +354,16 @@ Result solve(const Graph& graph, const Options& o) {
   // The library never touches the C library's generator: its draws come from
   // the state's own copy of the GNU C library's sequence (the programs' runs
   // wherever the C library is GNU's).
-  engine::BestSet best = variant == engine::Variant::mavu1
-                             ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *loaded, p, env)
-                             : engine::run<engine::Variant::mavu2>(engine::Generator::own, *loaded, p, env);
+  engine::BestSet best;
+  const engine::RunStatus ran =
+      variant == engine::Variant::mavu1
+          ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *loaded, p, env, best)
+          : engine::run<engine::Variant::mavu2>(engine::Generator::own, *loaded, p, env, best);
+  if (ran != engine::RunStatus::ok)
+    return failure(Status::out_of_memory,
+                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
+                          graph.vertex_count(),
+                          static_cast<long long>((engine::search_bytes(variant, *loaded) + (1 << 20) - 1) >> 20)));
   // The programs' final check, with their tolerance.
   const bool checked = visit_layout(*loaded, [&](const auto& g) {
     const double tolerance =
@@ -340,6 +380,16 @@ Result solve(const Graph& graph, const Options& o) {
   r.best_time = static_cast<double>(best.end_ticks - best.start_ticks) / 1e6;
   r.stopped = o.stop && o.stop->stop_requested();
   return r;
+}
+
+}  // namespace
+
+Result solve(const Graph& graph, const Options& options) {
+  try {
+    return solve_graph(graph, options);
+  } catch (const std::bad_alloc&) {
+    return failure(Status::out_of_memory, "cannot allocate memory for the search");
+  }
 }
 
 const char* to_string(Status status) {

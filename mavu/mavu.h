@@ -25,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include <mavu/version.h>  // MAVU_VERSION_MAJOR, _MINOR, _PATCH, _STRING
+
 #if defined(MAVU_BUILDING_LIBRARY)
 #define MAVU_API __attribute__((visibility("default")))
 #else

@@ -139,11 +139,13 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
 }
 
 // One search: initial state, first construction (and, with the adaptive
-// threshold, its starting estimate), then the loop.
+// threshold, its starting estimate), then the loop.  False when the state
+// could not be allocated (nothing was searched).
 template <class P, class R>
-void solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
-  init_data(s, g, params, env);
+bool solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
+  if (!init_data(s, g, params, env)) return false;
   random_construction(s);
   if constexpr (P::kAdaptiveThreshold) estimate_init_thresh(s);
   tabu_search(s, params.para_max_iter);
+  return true;
 }

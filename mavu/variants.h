@@ -2,7 +2,7 @@
 // differ, as compile-time profiles of the one search loop (mavu/search.h).
 //
 //  - the partition of the non-improving moves into cand_lst and rest_lst
-//    (GainThresholdPartition / ConflictThresholdPartition, core/partition.h);
+//    (GainThresholdPartition / ConflictThresholdPartition, mavu/partition.h);
 //  - how rest_lst is searched when pos_lst and cand_lst yield nothing
 //    (kRestSample: a full scan, or that many random draws);
 //  - whether the gain threshold is estimated after the first construction and
@@ -16,7 +16,7 @@
 
 #include <limits>
 
-#include "core/partition.h"
+#include "mavu/partition.h"
 
 // mavu1: adaptive gain threshold, full scans.
 struct Mavu1Profile : GainThresholdPartition {

@@ -75,6 +75,7 @@ mavu::Result solve_interruptibly(const mavu::Graph& g, mavu::Options o) {
 
 PYBIND11_MODULE(_mavu, m) {
   m.doc() = "Extension of the mavu package; use mavu.max_weight_clique and mavu.max_weight_independent_set.";
+  m.attr("__version__") = MAVU_VERSION_STRING;  // the library's, so the package cannot disagree with it
 
   py::class_<mavu::Graph>(m, "Graph")
       .def_static(

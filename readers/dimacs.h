@@ -12,8 +12,6 @@
 
 #include "readers/scanner.h"
 
-bool parse_count_word(const char* s, size_t len, long long& out);  // readers/loader.h
-
 class DimacsReader : public RecordScanner {
  public:
   // `inside_first_line`: the first line has been entered already (it began

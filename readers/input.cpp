@@ -27,6 +27,7 @@ bool InputText::init() {
   buf_ = static_cast<char*>(std::malloc(kBlock + 1));
   if (!buf_) {
     failure_ = "cannot allocate the read buffer";
+    memory_short_ = true;
     return false;
   }
   p = end = buf_;
@@ -37,6 +38,7 @@ bool InputText::init() {
   gz_.reset(new (std::nothrow) GzipState);
   if (!gz_ || inflateInit2(&gz_->z, 16 + MAX_WBITS) != Z_OK) {
     failure_ = "cannot allocate the decompressor";
+    memory_short_ = true;
     return false;
   }
   gz_->ready = true;
@@ -88,6 +90,7 @@ size_t InputText::fill_gzip(char* dst, size_t room) {
     if (r == Z_STREAM_END) {
       gz_->in_member = false;
     } else if (r != Z_OK && r != Z_BUF_ERROR) {
+      memory_short_ = r == Z_MEM_ERROR;
       failure_ = r == Z_MEM_ERROR ? std::string("cannot allocate memory to decompress the file")
                                   : std::string("the gzip data is damaged (") + (z.msg ? z.msg : "unknown fault") + ")";
       return 0;

@@ -62,6 +62,8 @@ class InputText {
   // input then looks ended.  failure() describes it in one line.
   bool failed() const { return !failure_.empty(); }
   const std::string& failure() const { return failure_; }
+  // The failure is a lack of memory (buffer, decompressor), not the input's.
+  bool memory_short() const { return memory_short_; }
 
   static bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
   static bool is_blank(int c) { return c != '\n' && is_space(c); }
@@ -83,6 +85,7 @@ class InputText {
   bool raw_eof_ = false;
   long line_ = 1;
   std::string failure_;
+  bool memory_short_ = false;
   std::unique_ptr<GzipState> gz_;
 };
 

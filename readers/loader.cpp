@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <type_traits>
 
@@ -116,7 +117,7 @@ GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request) 
   const GraphLayout sparse = n <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
   if (request == LayoutRequest::dense) return GraphLayout::dense;
   if (request == LayoutRequest::sparse || n > kMaxVertices) return sparse;
-  // Measured (README, "Graph layouts"): the compressed layout is the faster
+  // Measured (docs/layouts.md): the compressed layout is the faster
   // one about where its lists take less room than the bit matrix, that is
   // where the average conflict degree is below n/16.
   return 2 * n_edge * kSparseDegreeDivisor < n * n ? sparse : GraphLayout::dense;
@@ -154,6 +155,7 @@ bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options,
     if (sparse_from_dense(g.sparse16, g.dense)) return true;
     reader.message() = no_memory(reader.path(), n, n_edge,
                                  conflict_graph_bytes(n, n_edge) + sparse_graph_bytes<uint16_t>(n, n_edge));
+    reader.set_memory_short();
     return false;
   }
   g.layout = choose_layout(n, m, g.input_graph ? LayoutRequest::sparse : options.layout);
@@ -180,14 +182,24 @@ LoadResult read_file(const char* path, Read&& read) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {LoadStatus::cannot_open, std::string("Can not open file ") + path};
   InputText in(fd);
-  if (!in.init()) return {LoadStatus::invalid, std::string(path) + ": " + in.failure()};
+  if (!in.init()) return {LoadStatus::out_of_memory, std::string(path) + ": " + in.failure()};
   std::string message;
-  const bool ok = read_any_format(path, in, [&](auto& reader) {
-    const bool done = read(reader);
-    message = std::move(reader.message());
-    return done;
-  });
-  return {ok ? LoadStatus::ok : LoadStatus::invalid, std::move(message)};
+  bool memory_short = false;
+  bool ok = false;
+  // The readers' own containers report a lack of memory by std::bad_alloc;
+  // it ends the reading here, as a status like every other.
+  try {
+    ok = read_any_format(path, in, [&](auto& reader) {
+      const bool done = read(reader);
+      message = std::move(reader.message());
+      memory_short = reader.memory_short();
+      return done;
+    });
+  } catch (const std::bad_alloc&) {
+    return {LoadStatus::out_of_memory, std::string(path) + ": cannot allocate memory to read the instance"};
+  }
+  if (ok) return {LoadStatus::ok, {}};
+  return {memory_short ? LoadStatus::out_of_memory : LoadStatus::invalid, std::move(message)};
 }
 
 }  // namespace

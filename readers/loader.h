@@ -13,6 +13,7 @@ enum class LoadStatus {
   ok,           // the conflict graph is built
   cannot_open,  // the message is "Can not open file <path>"
   invalid,      // the message is one line naming the file and the fault
+  out_of_memory,  // the graph does not fit: one line naming the file and the memory it needs
 };
 
 // The outcome of a load.  The loader prints nothing: the caller decides where
@@ -33,8 +34,7 @@ enum class GraphLayout { dense, sparse16, sparse32 };
 // The layout of a conflict graph of n vertices and n_edge conflict edges:
 // the request when it forces one, else the bit matrix where both layouts
 // can hold the graph and the average conflict degree is at least
-// n / kSparseDegreeDivisor (there it is the faster, see README, "Graph
-// layouts"), else the compressed layout, with 16-bit vertex numbers while
+// n / kSparseDegreeDivisor (there it is the faster, see docs/layouts.md), else the compressed layout, with 16-bit vertex numbers while
 // n <= 65536.
 inline constexpr long long kSparseDegreeDivisor = 16;
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);
@@ -97,7 +97,3 @@ LoadResult load_conflict_graph(const char* path, ConflictGraph& g, const LoadOpt
 // without loops, and optional weights (nullptr: the default weights).
 // Returns false when the input is not such a graph or memory is short.
 bool build_conflict_graph(ConflictGraph& g, int n, const int* edges, long long m, const double* weights);
-
-// A count word of the problem line: optional sign, then digits only
-// (saturating far beyond any valid count).  False when it is not such a word.
-bool parse_count_word(const char* s, size_t len, long long& out);

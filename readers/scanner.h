@@ -12,11 +12,18 @@
 #include "graph/dense.h"
 #include "readers/input.h"
 
+// A count word of the problem line: optional sign, then digits only
+// (saturating far beyond any valid count).  False when it is not such a word.
+bool parse_count_word(const char* s, size_t len, long long& out);
+
 class RecordScanner {
  public:
   RecordScanner(const char* path, InputText& in) : path_(path), in_(in) {}
   std::string& message() { return message_; }
   const char* path() const { return path_; }
+  // The reading failed for want of memory, not for a fault of the input.
+  bool memory_short() const { return memory_short_ || in_.memory_short(); }
+  void set_memory_short() { memory_short_ = true; }
 
  protected:
   enum class Tok { ok, eof, bad, too_long };
@@ -133,6 +140,7 @@ class RecordScanner {
   template <class Builder>
   bool out_of_memory(Builder& b, long long n, long long m) {
     b.release();
+    memory_short_ = true;
     const long long n_edge = Builder::conflict_edges(n, m);
     return fail(0, "cannot allocate memory for the instance: %lld vertices and %lld conflict edges need %.1f MiB", n,
                 n_edge, static_cast<double>(Builder::graph_bytes(n, n_edge)) / (1024.0 * 1024.0));
@@ -141,4 +149,5 @@ class RecordScanner {
   const char* path_;
   InputText& in_;
   std::string message_;
+  bool memory_short_ = false;
 };

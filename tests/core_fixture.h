@@ -56,7 +56,7 @@ struct Core {
 
   explicit Core(const InputGraph& in, const SearchParams& params = {}) {
     build(g, in);
-    init_data(s, g, params);
+    EXPECT_TRUE(init_data(s, g, params));
   }
   void add(std::initializer_list<int> vs) {
     for (int v : vs) expand(s, v);

@@ -158,7 +158,7 @@ TEST(SparseGraph, ConflictCountsBeyondSixteenBits) {
   Sparse32 g;
   ASSERT_EQ(sparse_from_pairs(g, leaves + 1, pairs.data(), leaves, nullptr), 0);
   Mavu2State<ScriptedRng, Sparse32> s;
-  init_data(s, g, SearchParams{});
+  ASSERT_TRUE(init_data(s, g, SearchParams{}));
   for (int v = 1; v <= leaves; v++) expand(s, v);
   EXPECT_EQ(s.adj_num_in_c[0], static_cast<uint32_t>(leaves));
   EXPECT_EQ(num_v_adj(s, leaves), 1);

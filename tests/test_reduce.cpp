@@ -150,9 +150,11 @@ TEST_P(Reduction, KeepsTheOptimum) {
     // Through the pipeline, with the unchanged search on the kernel.
     SearchParams params;
     params.para_max_iter = 20000;
-    const mavu::reduce::Outcome out = mavu::reduce::finish(r, 0, [&](const LoadedGraph& kg) {
-      return mavu::engine::run<mavu::engine::Variant::mavu1>(mavu::engine::Generator::own, kg, params, SearchEnv{});
+    const mavu::reduce::Outcome out = mavu::reduce::finish(r, 0, [&](const LoadedGraph& kg, mavu::engine::BestSet& best) {
+      return mavu::engine::run<mavu::engine::Variant::mavu1>(mavu::engine::Generator::own, kg, params, SearchEnv{},
+                                                             best) == mavu::engine::RunStatus::ok;
     });
+    ASSERT_EQ(out.failed_part, -1);
     EXPECT_NEAR(out.weight, opt, 1e-9);
     EXPECT_TRUE(mavu::reduce::check_clique(input, out.vertices.data(), static_cast<int>(out.vertices.size()),
                                            out.weight, 1e-9));

@@ -3,6 +3,7 @@
 // instance files.  Every case runs the real program in a child process.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "mavu/mavu.h"
 #include "support.h"
 
 extern "C" void __asan_init() __attribute__((weak));  // defined when built with AddressSanitizer
@@ -259,3 +261,76 @@ TEST(BadInstancePath, UnknownLayoutIsRefusedBeforeLoading) {
 }
 
 }  // namespace
+
+// A circulant graph: each of 400000 vertices adjacent to the next three,
+// 1.2 M distinct edges; as an independent-set instance it loads in about
+// 30 MiB and its search state needs about as much again.
+std::string circulant_instance(TempDir& dir) {
+  const int n = 400000;
+  std::string text = "p edge " + std::to_string(n) + " " + std::to_string(3 * n) + "\n";
+  for (int d = 1; d <= 3; d++)
+    for (int v = 0; v < n; v++) {
+      const int u = (v + d) % n;
+      text += "e " + std::to_string(std::min(u, v) + 1) + " " + std::to_string(std::max(u, v) + 1) + "\n";
+    }
+  return dir.file("circulant.clq", text);
+}
+
+// Under any address-space limit a run either ends normally or says in one
+// line that memory is short and how much is needed (status 1): never an
+// abort or a core dump, whichever allocation fails first.  The sweep of
+// limits must reach both the loading and the search state, and a limit
+// under which the run goes through.
+TEST(MemoryLimit, EveryAllocationFailureIsOneLineAndStatusOne) {
+  if (__asan_init) GTEST_SKIP() << "the sanitizer runtime reserves more address space than the limit allows";
+  TempDir dir;
+  const std::string f = circulant_instance(dir);
+  std::set<std::string> failures;
+  bool went_through = false;
+  for (int mib = 20; mib <= 100; mib += 4) {
+    const Child r =
+        Child("ulimit -v " + std::to_string(mib * 1024) + "; " + exec(MAVU2_BIN, "-f " + q(f) + " -t 5 -i 10 -c 1")).wait();
+    SCOPED_TRACE(std::to_string(mib) + " MiB: " + r.err);
+    ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status;
+    if (r.status == 0) {
+      went_through = true;
+      continue;
+    }
+    EXPECT_TRUE(r.err.starts_with(f + ": cannot allocate memory") && r.err.find(" MiB") != std::string::npos);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+    failures.insert(r.err.find("for the search") != std::string::npos ? "search" : "load");
+  }
+  EXPECT_TRUE(went_through);
+  EXPECT_EQ(failures, (std::set<std::string>{"load", "search"}));
+}
+
+// The library under the same limits: a status, never an exception or an
+// abort, in a child process of its own.
+TEST(MemoryLimit, TheLibraryReturnsOutOfMemory) {
+  if (__asan_init) GTEST_SKIP() << "the sanitizer runtime reserves more address space than the limit allows";
+  TempDir dir;
+  const std::string f = circulant_instance(dir);
+  enum { solved = 0, load_short = 2, search_short = 4, other = 6 };
+  std::set<int> outcomes;
+  for (int mib = 20; mib <= 100; mib += 4) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const rlimit limit{static_cast<rlim_t>(mib) << 20, static_cast<rlim_t>(mib) << 20};
+      setrlimit(RLIMIT_AS, &limit);
+      const mavu::Graph g = mavu::Graph::from_file(f, true);
+      if (!g.ok()) _exit(g.status() == mavu::Status::out_of_memory ? load_short : other);
+      mavu::Options o;
+      o.independent_set = true;
+      o.max_iterations = 10;
+      const mavu::Result r = mavu::solve(g, o);
+      _exit(r.ok() ? solved : r.status == mavu::Status::out_of_memory ? search_short : other);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << mib << " MiB: signal " << WTERMSIG(status);
+    EXPECT_NE(WEXITSTATUS(status), other) << mib << " MiB";
+    outcomes.insert(WEXITSTATUS(status));
+  }
+  EXPECT_EQ(outcomes, (std::set<int>{solved, load_short, search_short}));
+}

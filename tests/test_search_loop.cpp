@@ -1,4 +1,4 @@
-// The two search loops (mavu1/search.h, mavu2/search.h): stopping rules, the
+// The search loop of both programs (mavu/search.h): stopping rules, the
 // restart rule and the adaptive gain threshold of mavu1.  (The moves and
 // restarts they call are audited in test_invariants; whole trajectories,
 // tabu marks and search quality are pinned by the reference runs.)
@@ -26,7 +26,7 @@ TYPED_TEST(BothLoops, NoIterationWithoutIterationsOrTime) {
   ConflictGraph g;
   build(g, random_input_graph(40, 0.5, 7, false));
   TypeParam twin;  // what the first construction alone produces and draws
-  init_data(twin, g, make_params(0));
+  ASSERT_TRUE(init_data(twin, g, make_params(0)));
   random_construction(twin);
   for (auto [bound, seconds] : {std::pair{0, 100}, {-1, 100}, {1000000, 0}, {1000000, -5}}) {
     TypeParam s;
@@ -148,7 +148,7 @@ TEST(Mavu1Threshold, ShiftsAndEstimatesMoveMembersInScanOrder) {
     ConflictGraph g;
     build(g, InputGraph{static_cast<int>(c.gains.size()), {}, {}});
     Mavu1State<ScriptedRng> s;
-    init_data(s, g, make_params(0));
+    ASSERT_TRUE(init_data(s, g, make_params(0)));
     ral_clear(s.pos_lst);
     for (int v : c.cand) ral_add(s.cand_lst, v);
     for (int v : c.rest) ral_add(s.rest_lst, v);

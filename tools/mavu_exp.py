@@ -928,14 +928,38 @@ def add_grid_arguments(p):
     p.add_argument("--best-known", metavar="TSV", help="best-known table (for --target best)")
 
 
+CLUSTER_HELP = """\
+On a SLURM cluster (the output folder, the programs and the instances at the same paths on
+every node, e.g. a shared home):
+  1. mavu_exp.py jobs --out OUT --instances ... --program ... --seeds N --time T
+     writes OUT/jobs.txt (one command a line) and OUT/jobs.slurm (an array of one task a line:
+     1 CPU each, wall-clock limit = the largest --time + --slurm-margin, at most --slurm-max
+     tasks at once; the tasks write no SLURM log, everything goes to OUT/runs/).
+  2. sbatch OUT/jobs.slurm            (options of the site before the script, e.g.
+                                       sbatch --partition=P --account=A OUT/jobs.slurm)
+  3. squeue --me                      until the array is gone
+  4. mavu_exp.py collect --out OUT    the same results.csv and summary.md as after `run`.
+A task cut short (time limit, node failure, scancel) counts as not done: once the array is
+gone, the same `jobs` command writes a list of just the runs still missing (it renumbers the
+tasks, so never while an array of OUT is queued); submit it again.
+The tool's tests submit such an array to a one-node cluster they start on loopback
+(tools/tests/slurm_cluster.sh; ctest -R tools_slurm)."""
+
+
 def build_parser():
-    ap = argparse.ArgumentParser(prog="mavu_exp.py", description=__doc__.split("\n\n")[0])
+    ap = argparse.ArgumentParser(prog="mavu_exp.py", description=__doc__.split("\n\n")[0],
+                                 epilog="`mavu_exp.py jobs --help` shows the workflow on a "
+                                        "SLURM cluster or with GNU parallel.")
     sub = ap.add_subparsers(dest="verb", required=True)
     pr = sub.add_parser("run", help="run a grid on this machine")
     add_grid_arguments(pr)
     pr.add_argument("--jobs", "-j", type=int, default=0,
                     help="parallel runs (default: number of cores)")
-    pj = sub.add_parser("jobs", help="write the grid as GNU parallel and SLURM job lists")
+    pj = sub.add_parser("jobs", help="write the grid as GNU parallel and SLURM job lists",
+                        epilog=CLUSTER_HELP + "\n\nWith GNU parallel: parallel --jobs N "
+                        "--joblog OUT/parallel.log < OUT/jobs.txt\n(--sshloginfile HOSTS "
+                        "spreads it over hosts sharing the folder), then collect.",
+                        formatter_class=argparse.RawDescriptionHelpFormatter)
     add_grid_arguments(pj)
     pj.add_argument("--slurm-margin", type=int, default=120, metavar="SEC",
                     help="wall-clock seconds added to the largest time limit per task")

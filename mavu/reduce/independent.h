@@ -41,7 +41,8 @@ IndependentReport reduce_independent_set(const LoadedGraph& input, const Indepen
 // among the parts not yet searched; the target weight passes to a part only
 // when it is the only one.  `limit` is the run's CPU-time limit in seconds,
 // counted on env.cpu_clock from `start_ticks` (0: process start).  Returns
-// the lifted outcome (finish in kernel.h).
+// the lifted outcome (finish in kernel.h; failed_part names a part whose
+// search state did not fit).
 template <engine::Variant V>
 Outcome search_parts(const Reduced& reduced, const SearchParams& params, const SearchEnv& env,
                      engine::Generator generator, double limit, long start_ticks);
@@ -56,7 +57,7 @@ Outcome search_parts(const Reduced& reduced, const SearchParams& params, const S
                      engine::Generator generator, double limit, long start_ticks) {
   const long long searched = reduced.kernel_vertices();
   long long left = searched;
-  return finish(reduced, start_ticks, [&](const LoadedGraph& part) {
+  return finish(reduced, start_ticks, [&](const LoadedGraph& part, engine::BestSet& best) {
     const long long k = visit_layout(part, [](const auto& g) { return static_cast<long long>(g.n_vertex); });
     SearchParams p = params;
     p.para_max_iter = iteration_share(params.para_max_iter, k, searched);
@@ -70,7 +71,7 @@ Outcome search_parts(const Reduced& reduced, const SearchParams& params, const S
     e.time_limit = env.from_process_start ? spent + share : share;
     if (e.time_limit < 0) e.time_limit = 0;
     left -= k;
-    return engine::run<V>(generator, part, p, e);
+    return engine::run<V>(generator, part, p, e, best) == engine::RunStatus::ok;
   });
 }
 

@@ -84,10 +84,12 @@ struct Outcome {
   long start_ticks = 0;    // CPU-clock ticks at the start of the measure (loading and reduction included)
   bool from_search = false;
   bool optimal = false;    // proven optimal
+  int failed_part = -1;    // the part whose search could not run (memory); -1: none
 };
 
-// Runs `search(part_graph)` -> engine::BestSet on every part (in order),
-// lifts the part sets, and keeps the heavier of the lifted set and the
+// Runs `search(part_graph, best)` -> bool on every part (in order; false:
+// the search could not run, and finish() returns at once with failed_part
+// set), lifts the part sets, and keeps the heavier of the lifted set and the
 // incumbent (the incumbent on a tie: it was found first).  The result is
 // proven optimal when the reduction was exact and no part was left, or when
 // bound_check accepts its weight.
@@ -106,8 +108,12 @@ Outcome finish(const Reduced& r, long start_ticks, Search&& search) {
   double weight = r.decided_weight;
   int iteration = 0;
   long end_ticks = r.incumbent_ticks;
-  for (const auto& part : r.parts) {
-    engine::BestSet best = search(part->graph);
+  for (size_t p = 0; p < r.parts.size(); p++) {
+    engine::BestSet best;
+    if (!search(r.parts[p]->graph, best)) {
+      out.failed_part = static_cast<int>(p);
+      return out;
+    }
     sets.push_back(std::move(best.vertices));
     weight += best.weight;
     iteration = best.iteration;

@@ -11,6 +11,7 @@ import os
 from . import _mavu
 
 __all__ = ["Result", "max_weight_clique", "max_weight_independent_set"]
+__version__ = _mavu.__version__
 
 
 class Result:

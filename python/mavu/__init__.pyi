@@ -1,6 +1,8 @@
 import os
 from typing import Any, Iterable, List, Optional, Sequence, Tuple, Union
 
+__version__: str
+
 class Result:
     vertices: List[Any]
     weight: float

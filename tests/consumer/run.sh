@@ -14,11 +14,16 @@ cmake --build "$work/build" >/dev/null
 LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/build/consumer" "$instance" >"$work/got"
 "$work/prefix/bin/mavu1" -f "$instance" -t 1000 -s 5 -i 20000 | sed -n '/^Final/{n;p}; /^#objv/p' >"$work/want"
 diff "$work/want" "$work/got"
+# The installed header and CMake package carry one version.
+read -r header package < <(LD_LIBRARY_PATH="$work/prefix/lib:${LD_LIBRARY_PATH:-}" "$work/build/consumer")
+[[ -n "$header" && "$header" == "$package" ]] || { echo "versions: header $header, package $package"; exit 1; }
 # The Python package, when built, is installed too.
 if [[ -n "${MAVU_PYTHON:-}" ]]; then
   site=$(cd "$work/prefix" && echo lib/python3*/site-packages)
   got=$(PYTHONPATH="$work/prefix/$site" "$MAVU_PYTHON" -c \
     "import mavu; print(*mavu.max_weight_clique('$instance', seed=5, max_iterations=20000).vertices)")
   [[ "$got " == "$(head -1 "$work/want")" ]] || { echo "python: $got"; exit 1; }
+  got=$(PYTHONPATH="$work/prefix/$site" "$MAVU_PYTHON" -c "import mavu; print(mavu.__version__)")
+  [[ "$got" == "$header" ]] || { echo "python version $got, header $header"; exit 1; }
 fi
 echo "consumer run identical to mavu1's"

@@ -4,11 +4,8 @@
 //    after_expand / after_drop apply the list transition of neighbour a whose
 //    gain went from `old` to `nw` and whose conflict count is now c (the
 //    first matching row applies; the order of the list operations decides
-//    later scans and draws);
-//  - check_cand_member / check_rest_member: the debugging assertions.
+//    later scans and draws).
 #pragma once
-
-#include <cassert>
 
 #include "core/ral.h"
 
@@ -63,20 +60,6 @@ struct GainThresholdPartition {
     const double thresh_;
     const double low_;  // min(cand_thresh, 0)
   };
-  template <class S>
-  static void check_cand_member(const S& s, int v) {
-    const double* dweight = s.dweight.data();
-    const double cand_thresh = s.cand_thresh;
-    assert(dweight[v] <= 0.0 && dweight[v] > cand_thresh);
-    (void)dweight, (void)cand_thresh, (void)v;
-  }
-  template <class S>
-  static void check_rest_member(const S& s, int v) {
-    const double* dweight = s.dweight.data();
-    const double cand_thresh = s.cand_thresh;
-    assert(dweight[v] <= cand_thresh);
-    (void)dweight, (void)cand_thresh, (void)v;
-  }
 };
 
 // Conflict threshold: cand_lst holds gain <= 0 with at most con_thresh
@@ -114,22 +97,4 @@ struct ConflictThresholdPartition {
    private:
     const int thresh_;
   };
-  template <class S>
-  static void check_cand_member(const S& s, int v) {
-    const double* dweight = s.dweight.data();
-    const auto* adj_num_in_c = s.adj_num_in_c.data();
-    const int con_thresh = s.con_thresh;
-    assert(dweight[v] <= 0.0);
-    assert(adj_num_in_c[v] <= con_thresh);
-    (void)dweight, (void)adj_num_in_c, (void)con_thresh, (void)v;
-  }
-  template <class S>
-  static void check_rest_member(const S& s, int v) {
-    const double* dweight = s.dweight.data();
-    const auto* adj_num_in_c = s.adj_num_in_c.data();
-    const int con_thresh = s.con_thresh;
-    assert(dweight[v] <= 0.0);
-    assert(adj_num_in_c[v] > con_thresh);
-    (void)dweight, (void)adj_num_in_c, (void)con_thresh, (void)v;
-  }
 };
