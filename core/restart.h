@@ -16,8 +16,14 @@
 // O(n) per addition.  The compressed layout, made for millions of vertices,
 // keeps them in a CandidateIndex instead: O(degree * log n) per addition,
 // same candidates, same order, same draws.
+//
+// As a restart (cur_iter > 0) it ends early, C not maximal, once the run must
+// end (see run_must_end).  The first construction, before any iteration,
+// always completes, so that every run reports a maximal set, even one whose
+// limit is spent before its search starts (-t 0).
 template <class P, class R>
-void random_construction(SearchState<P, R>& s) {
+[[gnu::noinline]] void random_construction(SearchState<P, R>& s) {
+  const bool may_end_early = s.cur_iter > 0;
   if constexpr (SearchState<P, R>::Graph::kDense) {
     int* const scratch = s.construction_scratch.data();
     while (s.pos_lst->vnum > 0) {
@@ -28,6 +34,7 @@ void random_construction(SearchState<P, R>& s) {
       }
       if (count == 0) break;
       expand(s, scratch[s.divisor.mod(static_cast<uint32_t>(s.rng()), count)]);
+      if (may_end_early && run_must_end(s)) break;
     }
   } else {
     CandidateIndex& index = s.candidates;
@@ -52,6 +59,7 @@ void random_construction(SearchState<P, R>& s) {
       expand(s, v);
       for (int i = 0; i < t; i++) index.refresh(touched[i], candidate_at);
       for (int p = pos->vnum; p < old_size; p++) index.refresh(p, candidate_at);
+      if (may_end_early && run_must_end(s)) break;
     }
   }
   if (s.cur_weight > s.best_weight) record_current(s);
@@ -59,9 +67,13 @@ void random_construction(SearchState<P, R>& s) {
 
 // At most L = |C| * para_gama / 100 forced non-improving pushes with tenure 1,
 // each the best eligible member of cand_lst, else of rest_lst.  pos_lst is
-// never consulted.  Returns the number of pushes made.
+// never consulted.  Returns the number of pushes made.  Both end early once
+// the run must end (a stop request, the time limit: see run_must_end).
+//
+// Kept out of line (it runs once per restart, so the call costs nothing), so
+// that profiles show what restarts cost apart from the search loop.
 template <class P, class R>
-int directed_restart(SearchState<P, R>& s) {
+[[gnu::noinline]] int directed_restart(SearchState<P, R>& s) {
   const int L = (s.cur_c_set->vnum * s.params.para_gama) / 100;
   int pushes = 0;
   while (pushes < L) {
@@ -71,6 +83,7 @@ int directed_restart(SearchState<P, R>& s) {
     if (!found) break;
     pushWithTabu(s, v, 1);
     pushes++;
+    if (run_must_end(s)) break;
   }
   return pushes;
 }

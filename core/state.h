@@ -294,6 +294,20 @@ bool loop_continues(SearchState<P, R>& s, int max_iter) {
   });
 }
 
+// True once the run must end for a reason other than its iteration bound: a
+// stop request or the CPU-time limit.  A construction or a directed restart
+// tests it after every push, because on independent-set instances of 10^5
+// vertices and more one of them makes tens of thousands of pushes, each
+// scanning lists of that length, and would otherwise run for seconds past the
+// limit.  The state stays valid at every push, so the caller just stops
+// early and the loop test that follows ends the run.  Reading the clock draws
+// nothing, so a run that ends by its iteration bound is unchanged.
+template <class P, class R>
+bool run_must_end(SearchState<P, R>& s) {
+  if (s.env.stop->load(std::memory_order_relaxed) != 0) return true;
+  return !cpu_time_below_limit(s.time_limit);
+}
+
 // Progress every 100000 iterations of the search loop.
 template <class P, class R>
 void report_progress(const SearchState<P, R>& s) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "core/rng.h"
 #include "frontend/interrupt.h"
@@ -12,6 +13,7 @@
 #include "frontend/report.h"
 #include "mavu/engine.h"
 #include "mavu/reduce/clique.h"
+#include "mavu/reduce/independent.h"
 #include "verify/check.h"
 #include "readers/loader.h"
 
@@ -46,13 +48,38 @@ int verify_and_report(BestSet& best, const G& graph, const RunParams& params) {
   return print_and_finish(text, best, params, nullptr);
 }
 
+// The end of a reduced run: one line and status 1 when a part's search
+// state did not fit; else the lifted set, checked by `check` (in original
+// numbers), printed with the reduction's lines.
+template <mavu::engine::Variant V, class Check>
+int finish_reduced(const mavu::reduce::Reduced& reduced, mavu::reduce::Outcome& out, long long kernel,
+                   const RunParams& params, Check&& check) {
+  const ProgramText& text = program_text(V);
+  if (out.failed_part >= 0) {
+    const auto& part = *reduced.parts[static_cast<size_t>(out.failed_part)];
+    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n",
+                 params.para_file, part.vertex_count(),
+                 static_cast<double>(mavu::engine::search_bytes(V, part.graph)) / (1024.0 * 1024.0));
+    return 1;
+  }
+  BestSet best{.vertices = std::move(out.vertices), .weight = out.weight, .iteration = out.iteration,
+               .end_ticks = out.end_ticks, .start_ticks = out.start_ticks};
+  const double tolerance_base = mavu::engine::base_tolerance(V);
+  if (!check(best, tolerance_base)) {
+    std::printf("check ERROR \n");
+    flush_output(text.name);
+    return 1;
+  }
+  const ReductionSummary summary{kernel, out.optimal};
+  return print_and_finish(text, best, params, &summary);
+}
+
 // A clique run on the input graph: reduce, search the kernel with the run's
 // seed and parameters, and check the set (in original numbers) against the
 // input graph.
 template <mavu::engine::Variant V>
 int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest layout, const SearchEnv& env,
                 mavu::engine::Generator generator) {
-  const ProgramText& text = program_text(V);
   mavu::reduce::CliqueOptions options;
   options.layout = layout;
   mavu::reduce::Reduced reduced;
@@ -66,26 +93,37 @@ int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest
   mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& kernel, BestSet& found) {
     return !search || mavu::engine::run<V>(generator, kernel, params, env, found) == mavu::engine::RunStatus::ok;
   });
-  if (out.failed_part >= 0) {
-    const LoadedGraph& kernel = reduced.parts[static_cast<size_t>(out.failed_part)]->graph;
-    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n",
-                 params.para_file, reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
-                 static_cast<double>(mavu::engine::search_bytes(V, kernel)) / (1024.0 * 1024.0));
-    return 1;
-  }
-  BestSet best{.vertices = std::move(out.vertices), .weight = out.weight, .iteration = out.iteration,
-               .end_ticks = out.end_ticks, .start_ticks = out.start_ticks};
-  const double tolerance = visit_layout(input, [&](const auto& g) {
-    return check_tolerance(mavu::engine::base_tolerance(V), g.v_weight.data(), g.n_vertex, best.iteration);
+  return finish_reduced<V>(reduced, out, reduced.kernel_vertices(), params, [&](const BestSet& best, double base) {
+    const double tolerance = visit_layout(input, [&](const auto& g) {
+      return check_tolerance(base, g.v_weight.data(), g.n_vertex, best.iteration);
+    });
+    return mavu::reduce::check_clique(input, best.vertices.data(), static_cast<int>(best.vertices.size()),
+                                      best.weight, tolerance) != 0;
   });
-  if (!mavu::reduce::check_clique(input, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
-                                  tolerance)) {
-    std::printf("check ERROR \n");
-    flush_output(text.name);
+}
+
+// An independent-set run with -r: reduce the file's graph, solve the small
+// kernel components exactly, search each other component with the run's
+// seed and parameters and a share of its iteration limit and of the CPU time
+// left (by vertices), and check the lifted set against the file's graph.
+template <mavu::engine::Variant V, class G>
+int run_reduced_independent(const LoadedGraph& input, const G& graph, const RunParams& params, LayoutRequest layout,
+                            const SearchEnv& env, mavu::engine::Generator generator) {
+  mavu::reduce::IndependentOptions options;
+  options.layout = layout;
+  mavu::reduce::Reduced reduced;
+  const mavu::reduce::IndependentReport rep = mavu::reduce::reduce_independent_set(input, options, reduced);
+  if (!rep.ok) {
+    std::fprintf(stderr, "%s: %s\n", params.para_file, rep.message.c_str());
     return 1;
   }
-  const ReductionSummary summary{reduced.kernel_vertices(), out.optimal};
-  return print_and_finish(text, best, params, &summary);
+  const double limit = env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond);
+  mavu::reduce::Outcome out = mavu::reduce::search_parts<V>(reduced, params, env, generator, limit, 0);
+  return finish_reduced<V>(reduced, out, rep.kernel, params, [&](const BestSet& best, double base) {
+    const double tolerance = check_tolerance(base, graph.v_weight.data(), graph.n_vertex, best.iteration);
+    return check_solution(graph, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
+                          tolerance) != 0;
+  });
 }
 
 template <mavu::engine::Variant V>
@@ -139,6 +177,12 @@ int run_program(int argc, char** argv) {
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
   if (graph.input_graph) return run_reduced<V>(graph, params, layout, env, generator);
+  // Independent-set runs reduce only when -r asks (without -r they run as
+  // they always have).
+  if (params.para_complement != 0 && params.para_reduce != 0 && params.para_reduce != RunParams::kReduceAutomatic)
+    return visit_layout(graph, [&](const auto& g) {
+      return run_reduced_independent<V>(graph, g, params, layout, env, generator);
+    });
   BestSet found;
   if (mavu::engine::run<V>(generator, graph, params, env, found) != mavu::engine::RunStatus::ok) {
     const int n = visit_layout(graph, [](const auto& g) { return g.n_vertex; });

@@ -11,6 +11,7 @@
 
 #include "mavu/engine.h"
 #include "mavu/reduce/clique.h"
+#include "mavu/reduce/independent.h"
 #include "readers/graph_builder.h"
 #include "readers/loader.h"
 #include "verify/check.h"
@@ -393,6 +394,49 @@ Result solve_reduced(const detail::GraphData& data, const Options& o, const Sear
   return r;
 }
 
+// An independent-set solve through the reduction (the programs' -c 1 -r 1):
+// the same reductions, parts and shares, the lifted set checked against the
+// graph.  Times count the reduction; so does the time limit.
+Result solve_reduced_independent(const detail::GraphData& data, const LoadedGraph& loaded, const Options& o,
+                                 const SearchParams& p, const SearchEnv& env, int seed) {
+  const long start = cpu_ticks(env.cpu_clock);
+  reduce::IndependentOptions options;
+  options.clock = env.cpu_clock;
+  reduce::Reduced reduced;
+  const reduce::IndependentReport rep = reduce::reduce_independent_set(loaded, options, reduced);
+  if (!rep.ok) return failure(Status::out_of_memory, rep.message);
+  const engine::Variant variant = variant_of(o.program);
+  reduce::Outcome out =
+      variant == engine::Variant::mavu1
+          ? reduce::search_parts<engine::Variant::mavu1>(reduced, p, env, engine::Generator::own, env.time_limit, start)
+          : reduce::search_parts<engine::Variant::mavu2>(reduced, p, env, engine::Generator::own, env.time_limit, start);
+  if (out.failed_part >= 0)
+    return failure(Status::out_of_memory,
+                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
+                          reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
+                          static_cast<long long>(engine::search_bytes(
+                              variant, reduced.parts[static_cast<size_t>(out.failed_part)]->graph) >> 20)));
+  const bool checked = visit_layout(loaded, [&](const auto& g) {
+    const double tolerance =
+        ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
+    return check_solution(g, out.vertices.data(), static_cast<int>(out.vertices.size()), out.weight, tolerance) != 0;
+  });
+  if (!checked) return failure(Status::check_failed, "check ERROR");
+  Result r;
+  r.vertices = std::move(out.vertices);
+  if (!data.original.empty())
+    for (int& v : r.vertices) v = data.original[static_cast<size_t>(v)];
+  std::sort(r.vertices.begin(), r.vertices.end());
+  r.weight = out.weight;
+  r.best_iteration = out.iteration;
+  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
+  r.seed = seed;
+  r.stopped = stop_reason(r, o, false);
+  r.kernel_vertices = rep.kernel;
+  r.proven_optimal = out.optimal;
+  return r;
+}
+
 
 std::string check_options(const Options& o) {
   const std::pair<OptionId, double> values[] = {
@@ -458,6 +502,8 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
         conflict_graph_too_large(data->vertex_count(), data->edge_count_of_input()))))
     return solve_reduced(*data, o, p, env, seed);
   const LoadedGraph* loaded = data->conflict_graph(o.independent_set);
+  if (loaded && o.independent_set && o.reduce == Reduce::on)
+    return solve_reduced_independent(*data, *loaded, o, p, env, seed);
   if (!loaded) {
     const int n = graph.vertex_count();
     if (n > kMaxVertices)

@@ -163,7 +163,10 @@ struct Options {
   int depth = option_default<int>(OptionId::depth);                        // -l
   int directed_percent = option_default<int>(OptionId::directed_percent);  // -p
   bool independent_set = false;      // maximum weight independent set instead of clique
-  Reduce reduce = Reduce::automatic;  // -r
+  // -r.  Independent-set solves reduce only with on (automatic: as off):
+  // the kernel's small components solved exactly, the others searched (the
+  // programs' -c 1 -r 1, docs/reduction-mis.md).
+  Reduce reduce = Reduce::automatic;
   const StopToken* stop = nullptr;   // optional; must outlive the solve
   // Optional: called from the solving thread at most every 0.1 s of wall
   // time, at the search's clock read (no cost to the iterations between).
@@ -188,7 +191,10 @@ struct [[nodiscard]] Result {
   StopReason stopped = StopReason::none;  // why it ended
   int seed = 0;                // the seed of the run
   std::vector<Result> runs;    // several seeds: every run, in the order of the seeds
-  long long kernel_vertices = -1;  // vertices left for the search by a reduction; -1: no reduction ran
+  // Vertices left for the search by a reduction (independent-set solves:
+  // left after the rules, the exactly solved components included); -1: no
+  // reduction ran.
+  long long kernel_vertices = -1;
   bool proven_optimal = false;     // the reduction proved the set optimal
   bool ok() const { return status == Status::ok; }
 };

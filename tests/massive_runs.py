@@ -1,14 +1,17 @@
 #!/usr/bin/python3
-"""Both programs on every real-life sparse graph of the shared sample, in clique mode.
+"""Both programs on every real-life sparse graph of the shared sample, in both modes.
 
-    massive_runs.py BIN_DIR INSTANCE_DIR
+    massive_runs.py BIN_DIR INSTANCE_DIR [WEIGHTED_DIR]
 
 Each graph runs in mavu1 and mavu2 as the programs choose (reduced when the graph is too
 large for its conflict graph) and with -r 1, each with the best weight known (the folder's
 README) as the target. A run passes when it ends with status 0, its set is a clique of the
 file (read by weighted_runs.py's own reader) of the printed weight, that weight is the best
 known, and the lines of a reduced run are there (@para_reduce, #kernel, #optimal) exactly
-when it reduced. Exit status 77 (skipped) when INSTANCE_DIR is absent.
+when it reduced. In independent-set mode with reduction (-c 1 -r 1), each graph must reach
+the proven optimum of the README with #optimal=1. The independent-set samples of
+WEIGHTED_DIR (uai-*, no optimum known) run with -c 1 -r 1 for 20000 iterations, their sets
+checked against the file. Exit status 77 (skipped) when INSTANCE_DIR is absent.
 """
 
 import os
@@ -16,18 +19,40 @@ import re
 import subprocess
 import sys
 
-from weighted_runs import printed_result, read_dimacs
+from weighted_runs import check_run as check_weighted_run, printed_result, read_dimacs
 
 
-def best_known(folder):
-    """{file name: best clique weight known} from the README's table."""
+def best_known(folder, column=4):
+    """{file name: best weight known} from the README's table: the clique column, or with
+    column=5 the independent-set column."""
     best = {}
     with open(os.path.join(folder, "README.md")) as f:
         for line in f:
             cells = [c.strip() for c in line.strip().strip("|").split("|")]
             if len(cells) >= 6 and cells[0].endswith(".gz"):
-                best[cells[0]] = float(re.match(r"[\d,.]+", cells[4]).group(0).replace(",", ""))
+                best[cells[0]] = float(re.match(r"[\d,.]+", cells[column]).group(0).replace(",", ""))
     return best
+
+
+def check_independent_run(program, path, graph, optimum):
+    """-c 1 -r 1: an independent set of the file of the proven optimum, proven (#optimal=1)."""
+    cmd = [program, "-f", path, "-t", "10", "-c", "1", "-r", "1"]
+    proc = subprocess.run(cmd, capture_output=True, text=True)
+    if proc.returncode != 0:
+        return f"status {proc.returncode}: {proc.stderr.strip() or proc.stdout[-300:]}"
+    _, edges, weights = graph
+    vertices, reported = printed_result(proc.stdout)
+    inside = {v + 1 for v in vertices}
+    if len(inside) != len(vertices):
+        return "a vertex repeats"
+    for a, b in edges:
+        if a in inside and b in inside:
+            return f"vertices {a} and {b} are adjacent"
+    total = sum(weights[v] for v in inside)
+    keys = dict(l.split("=", 1) for l in proc.stdout.split("\n") if l.startswith(("#kernel=", "#optimal=")))
+    if total != reported or total != optimum or keys.get("#optimal") != "1":
+        return f"printed weight {reported!r}, the set weighs {total!r}, optimum {optimum!r}, lines {keys}"
+    return None
 
 
 def check_run(program, path, graph, target, reduce_option):
@@ -73,6 +98,32 @@ def main(argv):
                 error = check_run(os.path.join(bin_dir, program), path, graph, best[name], option)
                 checked += 1
                 print(f"{'FAIL' if error else 'ok  '} {program} {' '.join(option)} {name}" + (f": {error}" if error else ""))
+                if error:
+                    failures.append(name)
+    # Independent-set mode with reduction: every graph to its proven optimum, proven.
+    optima = best_known(folder, column=5)
+    for name in sorted(optima):
+        path = os.path.join(folder, name)
+        graph = read_dimacs(path)
+        for program in ("mavu1", "mavu2"):
+            error = check_independent_run(os.path.join(bin_dir, program), path, graph, optima[name])
+            checked += 1
+            print(f"{'FAIL' if error else 'ok  '} {program} -c 1 -r 1 {name}" + (f": {error}" if error else ""))
+            if error:
+                failures.append(name)
+    # The independent-set samples of the weighted folder (no optimum known): reduced runs
+    # whose sets are independent sets of the file of the printed weight.
+    weighted = argv[3] if len(argv) > 3 else None
+    for sub in sorted(os.listdir(weighted)) if weighted and os.path.isdir(weighted) else []:
+        if not sub.startswith("uai-"):
+            continue
+        for name in sorted(os.listdir(os.path.join(weighted, sub))):
+            path = os.path.join(weighted, sub, name)
+            graph = read_dimacs(path)
+            for program in ("mavu1", "mavu2"):
+                error = check_weighted_run(os.path.join(bin_dir, program), path, graph, True, 20000, ["-r", "1"])
+                checked += 1
+                print(f"{'FAIL' if error else 'ok  '} {program} -c 1 -r 1 {sub}/{name}" + (f": {error}" if error else ""))
                 if error:
                     failures.append(name)
     print(f"{checked - len(failures)} of {checked} runs checked")

@@ -190,6 +190,49 @@ TEST(LibraryReduce, ReducedSolvesGiveTheProgramsRuns) {
   std::remove(planted.c_str());
 }
 
+// Independent-set solves with Reduce::on give the programs' -c 1 -r 1 runs:
+// one searched part (p_hat300-1: no rule applies), two searched parts (two
+// disjoint copies of it: each gets half the iterations), and a graph the
+// reduction and branch and reduce settle (MANN_a27, proven optimal).
+TEST(LibraryReduce, IndependentSetSolvesGiveTheProgramsReducedRuns) {
+  const std::string twice = testing::TempDir() + "mavu_lib_twice_" + std::to_string(getpid()) + ".clq";
+  {
+    std::ifstream in(kInstances + "/p_hat300-1.clq");
+    std::string edges;
+    int m = 0;
+    for (std::string line; std::getline(in, line);)
+      if (int a, b; line.starts_with("e ") && std::sscanf(line.c_str(), "e %d %d", &a, &b) == 2) {
+        edges += "e " + std::to_string(a) + " " + std::to_string(b) + "\ne " + std::to_string(a + 300) + " " +
+                 std::to_string(b + 300) + "\n";
+        m += 2;
+      }
+    std::ofstream(twice) << "p edge 600 " << m << "\n" << edges;
+  }
+  const LibRun runs[] = {
+      {"p_hat300", kInstances + "/p_hat300-1.clq", mavu::Program::mavu2, 1, 30000, 4000, 70, 999999999.0},
+      {"two_parts", twice, mavu::Program::mavu1, 5, 40000, 4000, 70, 999999999.0},
+      {"MANN_a27_proven", kData + "/MANN_a27.clq", mavu::Program::mavu1, 2, 1000, 4000, 70, 999999999.0},
+  };
+  for (const LibRun& r : runs) {
+    SCOPED_TRACE(r.name);
+    const std::string expected = program_run(r, 1, "-r 1");
+    ASSERT_NE(expected.find("#kernel="), std::string::npos) << expected;
+    mavu::Options o = options(r);
+    o.independent_set = true;
+    o.reduce = mavu::Reduce::on;
+    const mavu::Result res = mavu::solve(mavu::Graph::from_file(r.file, true), o);
+    ASSERT_TRUE(res.ok()) << res.message;
+    EXPECT_EQ(library_run(r, res) + "#kernel=" + std::to_string(res.kernel_vertices) +
+                  "\n#optimal=" + std::to_string(res.proven_optimal) + "\n",
+              expected);
+    o.reduce = mavu::Reduce::automatic;  // independent-set solves reduce only when asked
+    const mavu::Result plain = mavu::solve(mavu::Graph::from_file(r.file, true), o);
+    EXPECT_EQ(library_run(r, plain), program_run(r, 1));
+    EXPECT_EQ(plain.kernel_vertices, -1);
+  }
+  std::remove(twice.c_str());
+}
+
 // The two clique runs find their best late (after 166040 and 245839
 // iterations), so they overlap while they draw; the third builds the
 // independent-set graph of the shared Graph at the same time.

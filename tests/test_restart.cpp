@@ -1,6 +1,7 @@
 // Construction and directed restart: the draws of the random greedy
 // construction, when it records a best, and the length, list preference and
 // side effects of the directed restart; what reinit_data keeps.
+#include <atomic>
 #include <tuple>
 #include <type_traits>
 
@@ -104,4 +105,31 @@ TYPED_TEST(Restart, ReinitKeepsIterationBestHintsAndThreshold) {
   EXPECT_EQ(items(s.pos_lst), all);
   EXPECT_EQ(s.tabu_lst, std::vector<int>(20, 0));
   EXPECT_EQ(audit_state(s), "");
+}
+
+// A stop request or a spent time limit ends a directed restart and a
+// construction made as a restart after their first push (on large independent-set instances either
+// would otherwise make |C| pushes past the limit), leaving a valid state.
+TYPED_TEST(Restart, ConstructionAndDirectedRestartEndAtAStopOrTheTimeLimit) {
+  for (const bool by_stop : {true, false}) {
+    SCOPED_TRACE(by_stop ? "stop request" : "time limit");
+    std::vector<std::pair<int, int>> pairs;  // 2i conflicts with 2i + 1: C maximal at 15
+    for (int i = 0; i < 30; i += 2) pairs.push_back({i, i + 1});
+    Core<TypeParam> c(with_conflicts(30, pairs, std::vector<double>(30, 1.0)));
+    auto& s = c.s;
+    std::atomic<int> stop{0};
+    s.env.stop = &stop;
+    if (by_stop)
+      stop.store(1);
+    else
+      s.time_limit = make_cpu_limit(0.0f, s.env.cpu_clock, s.start_time);
+    random_construction(s);  // the first one, before any iteration, completes
+    ASSERT_EQ(s.cur_c_set->vnum, 15);
+    EXPECT_EQ(directed_restart(s), 1);
+    reinit_data(s);
+    s.cur_iter = 1;  // a restart
+    random_construction(s);
+    EXPECT_EQ(s.cur_c_set->vnum, 1);
+    EXPECT_EQ(audit_state(s), "");
+  }
 }

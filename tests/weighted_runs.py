@@ -50,8 +50,8 @@ def printed_result(out):
     return [int(v) for v in lines[heading + 1].split()], weight
 
 
-def check_run(program, path, graph, complement, iterations):
-    cmd = [program, "-f", path, "-t", "100", "-i", str(iterations)] + (["-c", "1"] if complement else [])
+def check_run(program, path, graph, complement, iterations, extra=()):
+    cmd = [program, "-f", path, "-t", "100", "-i", str(iterations)] + (["-c", "1"] if complement else []) + list(extra)
     proc = subprocess.run(cmd, capture_output=True, text=True)
     if proc.returncode != 0:
         return f"status {proc.returncode}: {proc.stderr.strip() or proc.stdout[-300:]}"

@@ -313,8 +313,10 @@ _DOC_ARGS = """
         most every 0.1 s, in the calling thread; an exception it raises stops
         the solve and is raised.
     reduce: True: reduce the graph first and search only the kernel (the
-        programs' -r 1); False: never; None: only a graph too large for its
-        conflict graph (see docs/reduction.md).
+        programs' -r 1; for independent sets the kernel's small components
+        are solved exactly, the others searched); False: never; None: for
+        cliques, only a graph too large for its conflict graph (see
+        docs/reduction.md), for independent sets never.
 
     Ranges (ValueError naming the option and its range when outside): seed
     and seeds -2**31 .. 2**31 - 1, max_iterations and depth 0 .. 2**31 - 1,

@@ -273,3 +273,14 @@ def test_reduce_gives_the_programs_reduced_run():
     assert result.best_iteration == int(re.search(r"#bestiter=(\d+)", out).group(1))
     plain = mavu.max_weight_clique(path, program="mavu2", seed=1, max_iterations=30000, reduce=False)
     assert (plain.kernel_vertices, plain.proven_optimal) == (None, False)
+
+
+def test_reduce_gives_the_programs_reduced_independent_set_run():
+    path = os.path.join(INSTANCES, "g300_sparse.clq")
+    out = subprocess.run([PROGRAMS["mavu1"], "-f", path, "-t", "1000", "-s", "3", "-i", "20000", "-c", "1",
+                          "-r", "1"], capture_output=True, text=True, check=True).stdout
+    lines = out[out.index("\nFinal") + 1:].splitlines()
+    result = mavu.max_weight_independent_set(path, seed=3, max_iterations=20000, reduce=True)
+    assert (result.vertices, result.best_iteration, result.kernel_vertices, result.proven_optimal) == (
+        [int(v) for v in lines[1].split()], int(re.search(r"#bestiter=(\d+)", out).group(1)),
+        int(re.search(r"#kernel=(\d+)", out).group(1)), re.search(r"#optimal=(\d)", out).group(1) == "1")

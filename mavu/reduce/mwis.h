@@ -1,0 +1,139 @@
+// Data reduction for maximum weight independent set: rules that decide part
+// of the graph with certainty and shrink the rest, applied to a fixpoint,
+// then the kernel split into connected components, the small ones solved
+// exactly, the others left for the search; lifting undoes the decisions.
+//
+// The graph reduced is the conflict graph of an independent-set run (the
+// file's own graph); an independent set is a conflict-free set.
+//
+// Rules (each says why it keeps an optimum in the reduced graph, in
+// mwis.cpp): neighbourhood removal (which covers isolated vertices),
+// domination and its weighted generalisations over one edge, simplicial
+// vertices (taken, or their weight transferred to heavier neighbours: this
+// settles trees and degree-one vertices) and the weighted degree-two fold.
+//
+// Memory, besides the input graph: a copy of the adjacency as int lists
+// (8 bytes per edge) plus an arena for the lists of folded vertices (at most
+// 4 bytes per edge more: folds stop when it is full), and about 60 bytes per
+// vertex (weights, neighbourhood weights, degrees, list offsets, state,
+// queue, marks, undo stack); the compressed layout itself takes 20 bytes per
+// vertex and 4 or 8 bytes per edge.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "graph/dense.h"
+#include "graph/sparse.h"
+
+namespace mavu::reduce {
+
+struct MwisOptions {
+  // Components of the kernel up to this many vertices are solved exactly by
+  // branch and bound (at most 64: the solver works on 64-bit masks)...
+  int exact_max_vertices = 64;
+  // ... within this many branch-and-bound nodes each; a component that needs
+  // more is left for the search.
+  long exact_node_budget = 200000;
+  // Larger components up to this many vertices are solved by branch and
+  // reduce (exact.h) within this budget of work each (list entries walked
+  // and subgraph sizes built, see exact.h); one that needs more is left for
+  // the search.
+  int branch_max_vertices = 5000;
+  long branch_budget = 5000000;
+};
+
+struct MwisStats {
+  long long taken = 0;      // vertices taken by a rule
+  long long removed = 0;    // vertices removed by a rule (not in some optimum)
+  long long folds = 0;      // degree-two folds
+  long long transfers = 0;  // weight transfers from simplicial vertices
+  long long kernel = 0;     // vertices left after the rules (folded vertices counted once)
+  int components = 0;       // connected components of the kernel
+  int largest = 0;          // vertices of the largest
+  int exact = 0;            // components solved exactly (by either solver)
+  int branched = 0;         // of them, components solved by branch and reduce
+  long long searched = 0;   // vertices of the components left for the search
+};
+
+class MwisReduction {
+ public:
+  // Reduces the graph (any conflict-graph layout: v_adj, v_edge_count,
+  // v_weight).  False when memory is short.
+  template <class G>
+  bool run(const G& g, const MwisOptions& options = {});
+
+  // The components left for the search: each an ascending list of kernel
+  // vertices (numbered among 0..n-1; a folded vertex keeps one of its
+  // vertices' numbers).  Empty when everything was decided: the lifted set
+  // of lift({}) is then optimal.
+  const std::vector<std::vector<int>>& parts() const { return parts_; }
+  // Weight of kernel vertex v (a folded vertex weighs what the fold gave it).
+  double weight(int v) const { return w_[static_cast<size_t>(v)]; }
+  // Conflict pairs of part p in its own numbering (position in parts()[p]),
+  // each once, smaller first.
+  std::vector<ConflictPair> part_pairs(int p) const;
+  // What every lifted set weighs beyond its part sets: the vertices taken,
+  // the folds' offsets and the exact components' optima.
+  double fixed_weight() const { return fixed_weight_; }
+  // The set of the input, ascending, in input numbering, for the given
+  // kernel vertices chosen in the parts (an independent set of each part);
+  // it weighs fixed_weight() plus their weights.
+  std::vector<int> lift(const std::vector<int>& chosen) const;
+  const MwisStats& stats() const { return stats_; }
+  // List entries walked so far: the measure of the work done.
+  long long work() const { return work_; }
+
+ private:
+  enum : uint8_t { kAlive = 0, kTaken = 1, kRemoved = 2, kFoldedAway = 3 };
+  // One step lifting undoes, in reverse order: a fold (x >= 0) of v of
+  // degree two with its neighbours u and x into u, or a weight transfer
+  // (x < 0) from simplicial v to its neighbours members_[lo, hi).
+  struct Undo {
+    int v, u, x;
+    long long lo, hi;
+  };
+
+  bool init(int n, long long adj_entries);
+  void reduce_all();
+  bool examine(int v);
+  void take(int v);
+  void remove(int v);
+  bool fold(int v, int u, int x);
+  bool edge_rules(int v);
+  void transfer(int v);
+  void push(int v);
+  void split_and_solve(const MwisOptions& options);
+  template <class F>
+  void for_live(int v, F&& f);
+
+  int n_ = 0;
+  std::vector<double> w_;       // current weight
+  std::vector<double> nw_;      // weight of the live neighbourhood (kept incrementally, checked before use)
+  std::vector<int> deg_;        // live degree
+  std::vector<long long> beg_;  // start of v's list in adj_
+  std::vector<int> len_;        // raw length of v's list (live entries and not yet compacted dead ones)
+  std::vector<int> adj_;        // lists; folded vertices get theirs at the end (the arena)
+  long long arena_limit_ = 0;
+  std::vector<uint8_t> state_;
+  std::vector<uint8_t> queued_;
+  std::vector<int> queue_;  // ring of n_ slots
+  size_t head_ = 0, count_ = 0;
+  std::vector<int> mark_;  // stamp per vertex; after the split, the position in its part
+  std::vector<int> scratch_, scratch2_;
+  int stamp_ = 0;
+  std::vector<Undo> undo_;
+  std::vector<int> members_;
+  std::vector<int> chosen_;  // taken vertices and exact components' choices (kernel numbering)
+  double fixed_weight_ = 0;
+  std::vector<std::vector<int>> parts_;
+  MwisStats stats_;
+  long long work_ = 0;
+};
+
+// 1 when `vertices` (0-based, no repeats) are pairwise non-adjacent in the
+// conflict graph `g`.
+template <class G>
+bool is_independent(const G& g, const std::vector<int>& vertices);
+
+}  // namespace mavu::reduce
