@@ -340,6 +340,36 @@ StopReason stop_reason(const Result& r, const Options& o, bool wall_deadline_pas
   return StopReason::time_limit;
 }
 
+// The end of a reduced solve: out_of_memory when a part's search state did
+// not fit; else the lifted set, checked by `check`, as a Result in the
+// caller's numbering.
+template <class Check>
+Result reduced_result(const detail::GraphData& data, const reduce::Reduced& reduced, reduce::Outcome& out,
+                      engine::Variant variant, const Options& o, int seed, int iterations, bool wall_deadline_passed,
+                      long long kernel, Check&& check) {
+  if (out.failed_part >= 0) {
+    const auto& part = *reduced.parts[static_cast<size_t>(out.failed_part)];
+    return failure(Status::out_of_memory,
+                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more", part.vertex_count(),
+                          static_cast<long long>((engine::search_bytes(variant, part.graph) + (1 << 20) - 1) >> 20)));
+  }
+  if (!check(out, engine::base_tolerance(variant))) return failure(Status::check_failed, "check ERROR");
+  Result r;
+  r.vertices = std::move(out.vertices);
+  if (!data.original.empty())
+    for (int& v : r.vertices) v = data.original[static_cast<size_t>(v)];
+  std::sort(r.vertices.begin(), r.vertices.end());
+  r.weight = out.weight;
+  r.best_iteration = out.iteration;
+  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
+  r.iterations = iterations;
+  r.seed = seed;
+  r.stopped = stop_reason(r, o, wall_deadline_passed);
+  r.kernel_vertices = kernel;
+  r.proven_optimal = out.optimal;
+  return r;
+}
+
 // A clique solve through the reduction (the programs' -r 1): the same
 // kernel, the same search on it, the set checked against the input graph.
 // Times count the reduction; so does the time limit.
@@ -367,31 +397,15 @@ Result solve_reduced(const detail::GraphData& data, const Options& o, const Sear
     wall_deadline_passed = wall_deadline_passed || best.wall_deadline_passed;
     return ran == engine::RunStatus::ok;
   });
-  if (out.failed_part >= 0)
-    return failure(Status::out_of_memory,
-                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
-                          reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
-                          static_cast<long long>(engine::search_bytes(
-                              variant, reduced.parts[static_cast<size_t>(out.failed_part)]->graph) >> 20)));
-  const double tolerance = visit_layout(*input, [&](const auto& g) {
-    return ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
-  });
-  if (!reduce::check_clique(*input, out.vertices.data(), static_cast<int>(out.vertices.size()), out.weight, tolerance))
-    return failure(Status::check_failed, "check ERROR");
-  Result r;
-  r.vertices = std::move(out.vertices);
-  if (!data.original.empty())
-    for (int& v : r.vertices) v = data.original[static_cast<size_t>(v)];
-  std::sort(r.vertices.begin(), r.vertices.end());
-  r.weight = out.weight;
-  r.best_iteration = out.iteration;
-  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
-  r.iterations = iterations;
-  r.seed = seed;
-  r.stopped = stop_reason(r, o, wall_deadline_passed);
-  r.kernel_vertices = reduced.kernel_vertices();
-  r.proven_optimal = out.optimal;
-  return r;
+  return reduced_result(data, reduced, out, variant, o, seed, iterations, wall_deadline_passed,
+                        reduced.kernel_vertices(), [&](const reduce::Outcome& found, double base) {
+                          const double tolerance = visit_layout(*input, [&](const auto& g) {
+                            return ::check_tolerance(base, g.v_weight.data(), g.n_vertex, found.iteration);
+                          });
+                          return reduce::check_clique(*input, found.vertices.data(),
+                                                      static_cast<int>(found.vertices.size()), found.weight,
+                                                      tolerance) != 0;
+                        });
 }
 
 // An independent-set solve through the reduction (the programs' -c 1 -r 1):
@@ -410,33 +424,16 @@ Result solve_reduced_independent(const detail::GraphData& data, const LoadedGrap
       variant == engine::Variant::mavu1
           ? reduce::search_parts<engine::Variant::mavu1>(reduced, p, env, engine::Generator::own, env.time_limit, start)
           : reduce::search_parts<engine::Variant::mavu2>(reduced, p, env, engine::Generator::own, env.time_limit, start);
-  if (out.failed_part >= 0)
-    return failure(Status::out_of_memory,
-                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
-                          reduced.parts[static_cast<size_t>(out.failed_part)]->vertex_count(),
-                          static_cast<long long>(engine::search_bytes(
-                              variant, reduced.parts[static_cast<size_t>(out.failed_part)]->graph) >> 20)));
-  const bool checked = visit_layout(loaded, [&](const auto& g) {
-    const double tolerance =
-        ::check_tolerance(engine::base_tolerance(variant), g.v_weight.data(), g.n_vertex, out.iteration);
-    return check_solution(g, out.vertices.data(), static_cast<int>(out.vertices.size()), out.weight, tolerance) != 0;
-  });
-  if (!checked) return failure(Status::check_failed, "check ERROR");
-  Result r;
-  r.vertices = std::move(out.vertices);
-  if (!data.original.empty())
-    for (int& v : r.vertices) v = data.original[static_cast<size_t>(v)];
-  std::sort(r.vertices.begin(), r.vertices.end());
-  r.weight = out.weight;
-  r.best_iteration = out.iteration;
-  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
-  r.seed = seed;
-  r.stopped = stop_reason(r, o, false);
-  r.kernel_vertices = rep.kernel;
-  r.proven_optimal = out.optimal;
-  return r;
+  return reduced_result(data, reduced, out, variant, o, seed, 0, false, rep.kernel,
+                        [&](const reduce::Outcome& found, double base) {
+                          return visit_layout(loaded, [&](const auto& g) {
+                            const double tolerance =
+                                ::check_tolerance(base, g.v_weight.data(), g.n_vertex, found.iteration);
+                            return check_solution(g, found.vertices.data(), static_cast<int>(found.vertices.size()),
+                                                  found.weight, tolerance) != 0;
+                          });
+                        });
 }
-
 
 std::string check_options(const Options& o) {
   const std::pair<OptionId, double> values[] = {
