@@ -57,9 +57,7 @@ int finish_reduced(const mavu::reduce::Reduced& reduced, mavu::reduce::Outcome& 
   const ProgramText& text = program_text(V);
   if (out.failed_part >= 0) {
     const auto& part = *reduced.parts[static_cast<size_t>(out.failed_part)];
-    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n",
-                 params.para_file, part.vertex_count(),
-                 static_cast<double>(mavu::engine::search_bytes(V, part.graph)) / (1024.0 * 1024.0));
+    std::fprintf(stderr, "%s: %s\n", params.para_file, mavu::engine::search_memory_message(V, part.graph).c_str());
     return 1;
   }
   BestSet best{.vertices = std::move(out.vertices), .weight = out.weight, .iteration = out.iteration,
@@ -185,9 +183,7 @@ int run_program(int argc, char** argv) {
     });
   BestSet found;
   if (mavu::engine::run<V>(generator, graph, params, env, found) != mavu::engine::RunStatus::ok) {
-    const int n = visit_layout(graph, [](const auto& g) { return g.n_vertex; });
-    std::fprintf(stderr, "%s: cannot allocate memory for the search: %d vertices need %.1f MiB more\n", params.para_file,
-                 n, static_cast<double>(mavu::engine::search_bytes(V, graph)) / (1024.0 * 1024.0));
+    std::fprintf(stderr, "%s: %s\n", params.para_file, mavu::engine::search_memory_message(V, graph).c_str());
     return 1;
   }
   return visit_layout(graph, [&](const auto& g) { return verify_and_report<V>(found, g, params); });

@@ -3,6 +3,7 @@
 // from outside comes in the arguments.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "core/params.h"
@@ -43,6 +44,10 @@ template <Variant V>
 
 // Bytes a search of variant V allocates on g beside the graph.
 unsigned long long search_bytes(Variant variant, const LoadedGraph& g);
+
+// "cannot allocate memory for the search: <n> vertices need <x> MiB more",
+// the message of a search whose state did not fit (run gave out_of_memory).
+std::string search_memory_message(Variant variant, const LoadedGraph& g);
 
 // The tolerance of the final check of the variant's best set for ordinary weights.
 double base_tolerance(Variant variant);

@@ -349,9 +349,7 @@ Result reduced_result(const detail::GraphData& data, const reduce::Reduced& redu
                       long long kernel, Check&& check) {
   if (out.failed_part >= 0) {
     const auto& part = *reduced.parts[static_cast<size_t>(out.failed_part)];
-    return failure(Status::out_of_memory,
-                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more", part.vertex_count(),
-                          static_cast<long long>((engine::search_bytes(variant, part.graph) + (1 << 20) - 1) >> 20)));
+    return failure(Status::out_of_memory, engine::search_memory_message(variant, part.graph));
   }
   if (!check(out, engine::base_tolerance(variant))) return failure(Status::check_failed, "check ERROR");
   Result r;
@@ -519,11 +517,7 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
       variant == engine::Variant::mavu1
           ? engine::run<engine::Variant::mavu1>(engine::Generator::own, *loaded, p, env, best)
           : engine::run<engine::Variant::mavu2>(engine::Generator::own, *loaded, p, env, best);
-  if (ran != engine::RunStatus::ok)
-    return failure(Status::out_of_memory,
-                   format("cannot allocate memory for the search: %lld vertices need %lld MiB more",
-                          graph.vertex_count(),
-                          static_cast<long long>((engine::search_bytes(variant, *loaded) + (1 << 20) - 1) >> 20)));
+  if (ran != engine::RunStatus::ok) return failure(Status::out_of_memory, engine::search_memory_message(variant, *loaded));
   // The programs' final check, with their tolerance.
   const bool checked = visit_layout(*loaded, [&](const auto& g) {
     const double tolerance =
