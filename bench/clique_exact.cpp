@@ -9,9 +9,9 @@
 //     the whole random graph G(N, P) (own generator), weights (i mod 200) + 1
 //     or, with --unit, 1; the time includes building the lists.
 //
-// flags: --reverse (subproblems last first), --no-maxsat, --no-greedy,
+// flags: --reverse (subproblems last first), --maxsat ROUNDS, --no-greedy,
 //        --from-zero (ignore the reduction's incumbent), --limit SECONDS,
-//        --unit.
+//        --unit, --lower W (G(N, P): a lower bound without set).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,15 +48,17 @@ int main(int argc, char** argv) {
   }
   mavu::exact::CliqueBBOptions options;
   bool from_zero = false, unit = false;
+  double given_lower = 0;
   double limit = Deadline::kNoLimit;
   const bool gnp = std::strcmp(argv[1], "--gnp") == 0;
   for (int i = gnp ? 5 : 2; i < argc; i++) {
     const std::string a = argv[i];
     if (a == "--reverse") options.order = mavu::exact::SubproblemOrder::reverse;
-    else if (a == "--no-maxsat") options.maxsat = false;
+    else if (a == "--maxsat" && i + 1 < argc) options.maxsat_rounds = std::atoi(argv[++i]);
     else if (a == "--no-greedy") options.greedy_start = false;
     else if (a == "--from-zero") from_zero = true;
     else if (a == "--unit") unit = true;
+    else if (a == "--lower" && i + 1 < argc) given_lower = std::atof(argv[++i]);
     else if (a == "--limit" && i + 1 < argc) limit = std::atof(argv[++i]);
     else {
       std::fprintf(stderr, "unknown flag %s\n", a.c_str());
@@ -80,7 +82,7 @@ int main(int argc, char** argv) {
     const double t0 = now();
     SparseConflictGraph<uint16_t> g;
     sparse_from_pairs(g, n, pairs.data(), static_cast<long long>(pairs.size()), w.data());
-    bb.init_whole(g, 0, {}, options);
+    bb.init_whole(g, given_lower, {}, options);
     const mavu::exact::ExactStatus status = bb.run(deadline);
     const double t1 = now();
     std::printf("n=%d p=%.2f edges=%zu exact=%.4f optimum=%g size=%zu proven=%d", n, p, pairs.size(), t1 - t0,

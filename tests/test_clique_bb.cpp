@@ -122,7 +122,7 @@ int run_in_slices(CliqueBB& bb, double first_share) {
 }
 
 // How the lower bound is given.
-enum class Start { none, random_clique, optimum, raised_mid_way, reverse_order, no_maxsat };
+enum class Start { none, random_clique, optimum, raised_mid_way, reverse_order, no_maxsat, maxsat_one_round };
 
 struct Case {
   std::string name;
@@ -150,7 +150,8 @@ TEST_P(CliqueBBBrute, ProvenMeansOptimal) {
 
     CliqueBBOptions options;
     if (c.start == Start::reverse_order) options.order = mavu::exact::SubproblemOrder::reverse;
-    if (c.start == Start::no_maxsat) options.maxsat = false;
+    // The refinement is on (unlimited rounds) but where said otherwise.
+    options.maxsat_rounds = c.start == Start::no_maxsat ? 0 : c.start == Start::maxsat_one_round ? 1 : 1 << 30;
     options.greedy_start = seed % 3 != 0;
     double lower = 0;
     std::vector<int> lower_set;
@@ -200,7 +201,8 @@ std::vector<Case> brute_cases() {
     Start s;
     const char* name;
   } starts[] = {{Start::none, "none"},        {Start::random_clique, "vertex"},   {Start::optimum, "optimum"},
-                {Start::raised_mid_way, "raised"}, {Start::reverse_order, "reverse"}, {Start::no_maxsat, "nomaxsat"}};
+                {Start::raised_mid_way, "raised"}, {Start::reverse_order, "reverse"}, {Start::no_maxsat, "nomaxsat"},
+                {Start::maxsat_one_round, "maxsat1"}};
   for (const auto& sh : shapes)
     for (const auto& k : kinds)
       for (const auto& st : starts) {

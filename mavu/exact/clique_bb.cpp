@@ -97,9 +97,12 @@ struct CliqueBB::State {
   int KW = 0;
   std::vector<Word> M, F, R, reason;
   std::vector<double> Wt, saved;
-  std::vector<int> join, open, queue_x, queue_q;
-  std::vector<uint8_t> state;  // per set during propagation: 0 closed, 1 open, 2 fired
-  std::vector<Word> conflict;
+  std::vector<int> join, queue_x, queue_q;
+  std::vector<Word> conflict, open_bits, U, member_of;  // member_of: per vertex, the sets with a copy of it
+  std::vector<int> count, left, changed;               // per set: members; members left; sets changed by a step
+  std::vector<uint8_t> in_changed;
+  std::vector<unsigned> touched_at;                    // per set: the propagation that copied it into R
+  unsigned up_stamp = 0;
   // Setup scratch of a subproblem.
   std::vector<int> loc, L, order1;
   std::vector<Word> rows1, keep;
@@ -413,15 +416,24 @@ struct CliqueBB::State {
       R.resize(sets * static_cast<size_t>(W));
     }
     if (reason.size() < sets * static_cast<size_t>(KW)) reason.resize(sets * static_cast<size_t>(KW));
-    if (conflict.size() < static_cast<size_t>(KW)) conflict.resize(static_cast<size_t>(KW));
+    if (conflict.size() < static_cast<size_t>(KW)) {
+      conflict.resize(static_cast<size_t>(KW));
+      open_bits.resize(static_cast<size_t>(KW));
+    }
+    if (U.size() < static_cast<size_t>(W)) U.resize(static_cast<size_t>(W));
+    if (member_of.size() < static_cast<size_t>(s) * static_cast<size_t>(KW))
+      member_of.resize(static_cast<size_t>(s) * static_cast<size_t>(KW));
     if (Wt.size() < sets) {
       Wt.resize(sets);
       saved.resize(sets);
       join.resize(sets);
-      open.resize(sets);
       queue_x.resize(sets);
       queue_q.resize(sets);
-      state.resize(sets);
+      count.resize(sets);
+      left.resize(sets);
+      changed.resize(sets);
+      in_changed.resize(sets, 0);
+      touched_at.resize(sets, 0);
     }
     Word* C = cand.data();
     std::fill(C, C + W, 0);
@@ -474,6 +486,8 @@ struct CliqueBB::State {
       for (Word cw = C[q]; cw; cw &= cw - 1) {
         const int v = q * 64 + std::countr_zero(cw);
         double r = sw[static_cast<size_t>(v)];
+        Word* mv = member_of.data() + static_cast<size_t>(v) * static_cast<size_t>(KW);
+        std::fill(mv, mv + KW, 0);
         int nj = 0;
         for (int j = 0; j < K && r > 0; j++)
           if (Wt[static_cast<size_t>(j)] > 0 && test(F.data() + static_cast<size_t>(j) * static_cast<size_t>(W), v)) {
@@ -485,7 +499,7 @@ struct CliqueBB::State {
           if (ub + r + margin <= t) {
             Wt[static_cast<size_t>(K)] = r;
             ub += r;
-          } else if (!opt.maxsat || !absorb(v, r, nj, K, ub, t, units)) {
+          } else if (opt.maxsat_rounds <= 0 || !absorb(v, r, nj, K, ub, t, units)) {
             B[q] |= bit(v);
             continue;
           }
@@ -497,6 +511,8 @@ struct CliqueBB::State {
             f[x] = C[x] & ~rv[x];
           }
           m[q] = bit(v);
+          count[static_cast<size_t>(K)] = 1;
+          mv[K >> 6] |= bit(K);
           K++;
           units += W;
         }
@@ -506,6 +522,8 @@ struct CliqueBB::State {
           Word* m = M.data() + j * static_cast<size_t>(W);
           Word* f = F.data() + j * static_cast<size_t>(W);
           m[q] |= bit(v);
+          count[j]++;
+          mv[j >> 6] |= bit(static_cast<int>(j));
           for (int x = 0; x < W; x++) f[x] &= ~rv[x];
         }
         units += static_cast<long>(nj) * W;
@@ -525,7 +543,7 @@ struct CliqueBB::State {
     std::fill(mu, mu + W, 0);
     mu[v >> 6] = bit(v);
     double reduced = 0;
-    while (Wt[static_cast<size_t>(u)] > 0) {
+    for (int round = 0; round < opt.maxsat_rounds && Wt[static_cast<size_t>(u)] > 0; round++) {
       if (!propagate(v, u, nj, K + 1, units)) break;
       double d = Wt[static_cast<size_t>(u)];
       for (int q = 0; q < KW; q++)
@@ -546,24 +564,30 @@ struct CliqueBB::State {
   // Unit propagation from the unit set u = {v} over the sets 0..n-1 of
   // positive weight, except the first nj of join (they would hold a copy of
   // v: satisfied).  True with a conflict in `conflict`.
+  //
+  // A forced vertex x removes its non-neighbours from every open set at
+  // once: the open members not adjacent to x (a word operation over U, the
+  // union of the open sets' members) are looked up in member_of, the sets
+  // each vertex has a copy in.  A set's remaining members R_j are copied
+  // from M_j on its first change (stamp), so untouched sets cost nothing.
   bool propagate(int v, int u, int nj, int n, long& units) {
-    int nopen = 0;
-    for (int j = 0; j < n; j++) state[static_cast<size_t>(j)] = Wt[static_cast<size_t>(j)] > 0 ? 1 : 0;
-    for (int i = 0; i < nj; i++) state[static_cast<size_t>(join[static_cast<size_t>(i)])] = 0;
-    state[static_cast<size_t>(u)] = 2;
+    Word* open_set = open_bits.data();
+    std::fill(open_set, open_set + KW, 0);
+    std::fill(U.begin(), U.begin() + W, 0);
     for (int j = 0; j < n; j++)
-      if (state[static_cast<size_t>(j)] == 1) {
-        open[static_cast<size_t>(nopen++)] = j;
+      if (Wt[static_cast<size_t>(j)] > 0 && j != u) {
+        open_set[j >> 6] |= bit(j);
         const Word* m = M.data() + static_cast<size_t>(j) * static_cast<size_t>(W);
-        std::copy(m, m + W, R.data() + static_cast<size_t>(j) * static_cast<size_t>(W));
-        Word* rs = reason.data() + static_cast<size_t>(j) * static_cast<size_t>(KW);
-        std::fill(rs, rs + KW, 0);
+        for (int q = 0; q < W; q++) U[static_cast<size_t>(q)] |= m[q];
       }
-    {
-      Word* rs = reason.data() + static_cast<size_t>(u) * static_cast<size_t>(KW);
-      std::fill(rs, rs + KW, 0);
+    for (int i = 0; i < nj; i++) open_set[join[static_cast<size_t>(i)] >> 6] &= ~bit(join[static_cast<size_t>(i)]);
+    if (++up_stamp == 0) {
+      std::fill(touched_at.begin(), touched_at.end(), 0u);
+      up_stamp = 1;
     }
-    units += static_cast<long>(nopen) * (W + KW);
+    Word* why_u = reason.data() + static_cast<size_t>(u) * static_cast<size_t>(KW);
+    std::fill(why_u, why_u + KW, 0);
+    units += static_cast<long>(n) * W;
     int qh = 0, qt = 0;
     queue_x[static_cast<size_t>(qt)] = v;
     queue_q[static_cast<size_t>(qt++)] = u;
@@ -572,46 +596,72 @@ struct CliqueBB::State {
       const int src = queue_q[static_cast<size_t>(qh++)];
       const Word* rx = row(x);
       const Word* why = reason.data() + static_cast<size_t>(src) * static_cast<size_t>(KW);
-      units += static_cast<long>(nopen) * W;
-      for (int oi = 0; oi < nopen;) {
-        const int j = open[static_cast<size_t>(oi)];
-        Word* rj = R.data() + static_cast<size_t>(j) * static_cast<size_t>(W);
-        if (test(rj, x)) {  // x itself is in the set: satisfied
-          state[static_cast<size_t>(j)] = 0;
-          open[static_cast<size_t>(oi)] = open[static_cast<size_t>(--nopen)];
-          continue;
+      // Sets holding x itself are satisfied.
+      const Word* mx = member_of.data() + static_cast<size_t>(x) * static_cast<size_t>(KW);
+      for (int q = 0; q < KW; q++)
+        for (Word y = mx[q] & open_set[q]; y; y &= y - 1) {
+          const int j = q * 64 + std::countr_zero(y);
+          if (touched_at[static_cast<size_t>(j)] != up_stamp ||
+              test(R.data() + static_cast<size_t>(j) * static_cast<size_t>(W), x))
+            open_set[q] &= ~bit(j);
         }
-        bool changed = false;
-        int nonzero = 0, last = -1;
-        for (int q = 0; q < W; q++) {
-          const Word nr = rj[q] & rx[q];
-          changed |= nr != rj[q];
-          rj[q] = nr;
-          if (nr != 0) {
-            nonzero++;
-            last = q;
-          }
+      // Every open member not adjacent to x leaves its sets.
+      int ntouched = 0;
+      units += W + KW;
+      for (int q = 0; q < W; q++) {
+        Word gone = U[static_cast<size_t>(q)] & ~rx[q];
+        U[static_cast<size_t>(q)] &= rx[q];
+        for (; gone; gone &= gone - 1) {
+          const int y = q * 64 + std::countr_zero(gone);
+          const Word* my = member_of.data() + static_cast<size_t>(y) * static_cast<size_t>(KW);
+          for (int a = 0; a < KW; a++)
+            for (Word js = my[a] & open_set[a]; js; js &= js - 1) {
+              const int j = a * 64 + std::countr_zero(js);
+              Word* rj = R.data() + static_cast<size_t>(j) * static_cast<size_t>(W);
+              if (touched_at[static_cast<size_t>(j)] != up_stamp) {
+                touched_at[static_cast<size_t>(j)] = up_stamp;
+                const Word* m = M.data() + static_cast<size_t>(j) * static_cast<size_t>(W);
+                std::copy(m, m + W, rj);
+                left[static_cast<size_t>(j)] = count[static_cast<size_t>(j)];
+                Word* rs = reason.data() + static_cast<size_t>(j) * static_cast<size_t>(KW);
+                std::fill(rs, rs + KW, 0);
+                units += W + KW;
+              }
+              if (!test(rj, y)) continue;
+              rj[q] &= ~bit(y);
+              left[static_cast<size_t>(j)]--;
+              if (!in_changed[static_cast<size_t>(j)]) {
+                in_changed[static_cast<size_t>(j)] = 1;
+                changed[static_cast<size_t>(ntouched++)] = j;
+              }
+            }
         }
-        if (!changed) {
-          oi++;
-          continue;
-        }
+      }
+      // The sets changed by x: their reasons grow; empty is a conflict,
+      // one member left forces it.
+      for (int i = 0; i < ntouched; i++) {
+        const int j = changed[static_cast<size_t>(i)];
+        in_changed[static_cast<size_t>(j)] = 0;
         Word* rs = reason.data() + static_cast<size_t>(j) * static_cast<size_t>(KW);
-        for (int q = 0; q < KW; q++) rs[q] |= why[q];
+        for (int a = 0; a < KW; a++) rs[a] |= why[a];
         rs[src >> 6] |= bit(src);
-        if (nonzero == 0) {
+        units += KW;
+        if (!test(open_set, j)) continue;
+        if (left[static_cast<size_t>(j)] == 0) {
+          for (int a = i + 1; a < ntouched; a++) in_changed[static_cast<size_t>(changed[static_cast<size_t>(a)])] = 0;
           std::copy(rs, rs + KW, conflict.data());
           conflict[static_cast<size_t>(j >> 6)] |= bit(j);
           return true;
         }
-        if (nonzero == 1 && (rj[last] & (rj[last] - 1)) == 0) {
-          state[static_cast<size_t>(j)] = 2;
-          open[static_cast<size_t>(oi)] = open[static_cast<size_t>(--nopen)];
-          queue_x[static_cast<size_t>(qt)] = last * 64 + std::countr_zero(rj[last]);
+        if (left[static_cast<size_t>(j)] == 1) {
+          open_set[j >> 6] &= ~bit(j);
+          const Word* rj = R.data() + static_cast<size_t>(j) * static_cast<size_t>(W);
+          int y = -1;
+          for (int q = 0; q < W && y < 0; q++)
+            if (rj[q] != 0) y = q * 64 + std::countr_zero(rj[q]);
+          queue_x[static_cast<size_t>(qt)] = y;
           queue_q[static_cast<size_t>(qt++)] = j;
-          continue;
         }
-        oi++;
       }
     }
     return false;
