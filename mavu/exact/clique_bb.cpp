@@ -47,7 +47,8 @@ constexpr long kPollWork = 1 << 14;
 //    sets' weights.
 //  - MaxSAT refinement: a vertex whose leftover would lift the sum above t
 //    gets a set of its own (unit) and unit propagation runs: the unit forces
-//    v; every open set loses the vertices not adjacent to a forced vertex
+//    v; the sets v spilled into (it has no neighbour there) are satisfied by
+//    v's copies and stay out; every open set loses the vertices not adjacent to a forced vertex
 //    (a set meeting the forced vertex itself is satisfied and left alone);
 //    a set left with one vertex forces it; a set left empty is a conflict.
 //    By induction on the propagation steps, a clique meeting every set of
@@ -57,9 +58,10 @@ constexpr long kPollWork = 1 << 14;
 //    smallest weight in S; copies capped at d) and the rest (copies reduced
 //    by d): a clique takes at most |S| - 1 of the d-parts, so the sum of the
 //    weights drops by d.  The rests keep their full vertex sets, which only
-//    weakens later propagations.  Repeated until the sum is within t
-//    (the vertex is absorbed) or no conflict is found (every change since
-//    the vertex came is undone and the vertex is branched on).
+//    weakens later propagations.  Repeated until the sum is within t (the
+//    vertex is absorbed), or no conflict is found, or maxsat_rounds
+//    conflicts did not suffice (then every weight changed since the vertex
+//    came is restored and the vertex is branched on).
 //  - Branching: the absorbed vertices A have a bound within t, so a clique
 //    heavier than t has a branching vertex; branching on b_m, ..., b_1 (the
 //    reverse of the walk) with candidates those adjacent to b_i among A and
