@@ -57,6 +57,7 @@ enum class StopReason {
   target,           // a set reached the target weight
   stop_requested,   // the StopToken asked it to stop
   empty_graph,      // a graph without vertices: nothing to search
+  proven,           // the set was proven optimal (reduced solves end there)
 };
 
 namespace detail {

@@ -1,0 +1,202 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <numeric>
+
+#include "core/cpu_clock.h"
+#include "mavu/parts/part_search.h"
+#include "mavu/parts/run.h"
+#include "mavu/parts/schedule.h"
+#include "mavu/reduce/exact.h"
+#include "mavu/reduce/independent.h"
+
+namespace mavu::parts {
+
+namespace {
+
+// Parts of at least this many vertices are searched by the kernel local
+// search, smaller ones by the program's tabu search (see
+// docs/reduction-mis.md for the measurements behind it).
+constexpr int kLocalSearchMinVertices = 5000;
+
+// Parts up to this many vertices get an exact attempt.
+constexpr int kExactMaxVertices = 20000;
+// The exact attempts together take at most this share of the time left
+// when they start, each a part of it by its size; and branch and reduce at
+// most this much work per vertex and list entry of its part (at least the
+// minimum), so that a run under an iteration limit makes the same attempts
+// on every machine.
+constexpr double kExactShare = 0.5;
+constexpr long long kBranchWorkPerEntry = 200;
+constexpr long long kBranchMinWork = 2000000;
+
+struct Part {
+  reduce::SubInstance* sub = nullptr;
+  PartLists lists;
+  bool solved = false;
+  std::vector<int> set;  // solved: the part's optimum (part numbering)
+  double weight = 0;
+  std::unique_ptr<PartSearch> search;
+  long share = 0;        // iterations the part's search may run
+  SliceState slice;
+};
+
+// An exact attempt on one part: the optimum (true) or nothing.
+bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, std::vector<int>& set, double& weight,
+                   RunStats& stats) {
+  long budget = static_cast<long>(std::max(kBranchMinWork, kBranchWorkPerEntry * (g.n_vertex + 2 * g.n_edge)));
+  reduce::MwisOptions options;
+  if (deadline.expired()) return false;
+  if (!reduce::branch_and_reduce(g, -std::numeric_limits<double>::infinity(), budget, set, weight, options))
+    return false;
+  stats.solved_branch++;
+  return true;
+}
+
+}  // namespace
+
+template <engine::Variant V>
+RunResult run_independent(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
+                          engine::Generator generator, LayoutRequest layout) {
+  RunResult res;
+  res.start_ticks = env.from_process_start ? 0 : cpu_ticks(env.cpu_clock);
+  Deadline deadline = run_deadline(params, env, res.start_ticks);
+  const long t_reduce = cpu_ticks(env.cpu_clock);
+
+  // The rules, the components, the small ones solved; branch and reduce
+  // runs below, on the parts, with its share of the time.
+  reduce::IndependentOptions options;
+  options.layout = layout;
+  options.clock = env.cpu_clock;
+  options.rules.branch_max_vertices = 0;
+  options.deadline = &deadline;
+  reduce::Reduced reduced;
+  const reduce::IndependentReport rep = reduce::reduce_independent_set(input, options, reduced);
+  if (!rep.ok) {
+    res.ok = false;
+    res.message = rep.message;
+    return res;
+  }
+  res.kernel = rep.kernel;
+  res.stats.reduction_cut = rep.cut;
+  res.stats.parts = static_cast<int>(reduced.parts.size());
+  res.stats.reduce_seconds = static_cast<double>(cpu_ticks(env.cpu_clock) - t_reduce) / 1e6;
+
+  std::vector<Part> parts(reduced.parts.size());
+  for (size_t p = 0; p < parts.size(); p++) parts[p].sub = reduced.parts[p].get();
+  res.vertices = reduced.incumbent;
+  res.weight = reduced.incumbent_weight;
+  res.best_ticks = reduced.incumbent_ticks;
+
+  // Exact attempts, smallest part first.
+  const long t_exact = cpu_ticks(env.cpu_clock);
+  std::vector<size_t> order(parts.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return parts[a].sub->vertex_count() < parts[b].sub->vertex_count(); });
+  long long left = 0;
+  for (const Part& p : parts)
+    if (p.sub->vertex_count() <= kExactMaxVertices) left += p.sub->vertex_count();
+  double pool = deadline.unlimited() ? Deadline::kNoLimit : kExactShare * deadline.remaining();
+  for (size_t idx : order) {
+    Part& part = parts[idx];
+    const int k = part.sub->vertex_count();
+    if (k > kExactMaxVertices) continue;
+    if (deadline.expired()) break;
+    const double share = pool * static_cast<double>(k) / static_cast<double>(std::max(1LL, left));
+    left -= k;
+    const long t0 = cpu_ticks(env.cpu_clock);
+    Deadline attempt = deadline.within(share);
+    const SparseConflictGraph<uint32_t>* lists = part.lists.get(part.sub->graph);
+    if (lists == nullptr) {
+      res.ok = false;
+      res.message = "cannot allocate memory for the reduced instance";
+      return res;
+    }
+    part.solved = exact_attempt(*lists, attempt, part.set, part.weight, res.stats);
+    if (!deadline.unlimited()) pool = std::max(0.0, pool - static_cast<double>(cpu_ticks(env.cpu_clock) - t0) / 1e6);
+  }
+  res.stats.exact_seconds = static_cast<double>(cpu_ticks(env.cpu_clock) - t_exact) / 1e6;
+
+  // The decided weight, the solved parts and the bounds of the others.
+  double fixed = reduced.decided_weight, bound = reduced.decided_weight;
+  long long searched = 0;
+  int searched_parts = 0;
+  for (const Part& p : parts) {
+    fixed += p.solved ? p.weight : 0.0;
+    bound += p.solved ? p.weight : p.sub->bound;
+    if (!p.solved) {
+      searched += p.sub->vertex_count();
+      searched_parts++;
+    }
+  }
+  res.stats.searched_vertices = searched;
+
+  // The searches.
+  SearchParams part_params = params;
+  part_params.para_opt = searched_parts == 1 ? params.para_opt - fixed : std::numeric_limits<double>::infinity();
+  SearchEnv part_env = env;
+  part_env.tick = nullptr;  // the scheduler reports the whole run's progress
+  for (size_t p = 0; p < parts.size(); p++) {
+    Part& part = parts[p];
+    if (part.solved) continue;
+    const int k = part.sub->vertex_count();
+    part.share = reduce::iteration_share(params.para_max_iter, k, searched);
+    if (k >= kLocalSearchMinVertices) {
+      const SparseConflictGraph<uint32_t>* lists = part.lists.get(part.sub->graph);
+      if (lists != nullptr) part.search = start_local(*lists, static_cast<unsigned>(params.para_seed), env.cpu_clock);
+      if (part.search == nullptr) {
+        res.ok = false;
+        res.failed_part = static_cast<int>(p);
+        res.message = local_search_memory_message(k);
+        return res;
+      }
+      res.stats.searched_local++;
+    } else {
+      SearchParams pp = part_params;
+      pp.para_max_iter = static_cast<int>(part.share);
+      bool no_memory = false;
+      part.search = start_tabu<V>(part.sub->graph, generator, pp, part_env, no_memory);
+      if (part.search == nullptr) {
+        res.ok = false;
+        res.failed_part = static_cast<int>(p);
+        res.message = engine::search_memory_message(V, part.sub->graph);
+        return res;
+      }
+      res.stats.searched_tabu++;
+    }
+  }
+
+  Scheduler sched(deadline, env, params.para_opt, bound);
+  for (Part& part : parts)
+    if (!part.solved) sched.add(part.search.get(), part.sub->vertex_count(), part.share, &part.slice);
+  sched.set_fixed(fixed);
+  const ScheduleOutcome run = sched.run();
+  res.iterations = run.iterations;
+  res.wall_deadline_passed = run.wall_deadline_passed;
+
+  // The lifted set, when it beats what the reduction had (the decided
+  // vertices alone).
+  const double total = fixed + run.searched_weight;
+  if (total > res.weight) {
+    std::vector<std::vector<int>> sets(parts.size());
+    for (size_t p = 0; p < parts.size(); p++)
+      sets[p] = parts[p].solved ? parts[p].set : parts[p].search->best_set();
+    res.vertices = reduced.lift ? reduced.lift(reduced, sets) : reduce::lift_by_map(reduced, sets);
+    res.weight = total;
+    res.best_iteration = run.best_iteration;
+    res.best_ticks = searched_parts == 0 ? cpu_ticks(env.cpu_clock) : run.best_ticks;
+  }
+  res.optimal = searched_parts == 0 || res.weight >= bound;
+  res.ended_by_proof = res.optimal && !run.limit_reached;
+  return res;
+}
+
+template RunResult run_independent<engine::Variant::mavu1>(const LoadedGraph&, const SearchParams&, const SearchEnv&,
+                                                           engine::Generator, LayoutRequest);
+template RunResult run_independent<engine::Variant::mavu2>(const LoadedGraph&, const SearchParams&, const SearchEnv&,
+                                                           engine::Generator, LayoutRequest);
+
+}  // namespace mavu::parts
