@@ -6,6 +6,7 @@
 #include "mavu/exact/clique_bb.h"
 #include "mavu/parts/part_search.h"
 #include "mavu/parts/run.h"
+#include "mavu/parts/schedule.h"
 #include "mavu/reduce/clique.h"
 
 namespace mavu::parts {
@@ -135,6 +136,7 @@ RunResult run_clique(const LoadedGraph& input, const SearchParams& params, const
     res.best_iteration = exact_iteration;
     res.best_ticks = exact_ticks;
   }
+  res.weight = visit_layout(input, [&](const auto& g) { return set_weight(g.v_weight.data(), res.vertices); });
   res.optimal = proven || (reduced.bound_check && reduced.bound_check(res.weight));
   res.ended_by_proof = proven;
   return res;

@@ -16,10 +16,21 @@ namespace mavu::parts {
 
 namespace {
 
-// Parts of at least this many vertices are searched by the kernel local
-// search, smaller ones by the program's tabu search (see
-// docs/reduction-mis.md for the measurements behind it).
-constexpr int kLocalSearchMinVertices = 5000;
+// Which search a part gets: the kernel local search where its conflict
+// graph is sparse (the rule that picks the compressed layout: more than
+// 46341 vertices, or an average degree below n/16), the program's tabu
+// search where it is dense.  Measured at 2-3 s (docs/reduction-mis.md): the
+// local search matches or beats the tabu search on every sparse part we
+// have (the independent-set samples' kernels of 631-2195 vertices and
+// average degree 3, power-law graphs of 6400 vertices and degree 70, grids,
+// and every large part), and loses where the graph is dense (G(500, 0.5):
+// 1739 against 1876; degree 72 on 300 vertices: 4026 against 4045), where
+// a move of the tabu search costs no more than one of the local search.
+bool searched_locally(const reduce::SubInstance& part) {
+  const long long k = part.vertex_count();
+  const long long m = visit_layout(part.graph, [](const auto& g) { return static_cast<long long>(g.n_edge); });
+  return choose_layout(k, m, LayoutRequest::automatic) != GraphLayout::dense;
+}
 
 // Parts up to this many vertices get an exact attempt.
 constexpr int kExactMaxVertices = 20000;
@@ -144,7 +155,7 @@ RunResult run_independent(const LoadedGraph& input, const SearchParams& params, 
     if (part.solved) continue;
     const int k = part.sub->vertex_count();
     part.share = reduce::iteration_share(params.para_max_iter, k, searched);
-    if (k >= kLocalSearchMinVertices) {
+    if (searched_locally(*part.sub)) {
       const SparseConflictGraph<uint32_t>* lists = part.lists.get(part.sub->graph);
       if (lists != nullptr) part.search = start_local(*lists, static_cast<unsigned>(params.para_seed), env.cpu_clock);
       if (part.search == nullptr) {
@@ -189,6 +200,7 @@ RunResult run_independent(const LoadedGraph& input, const SearchParams& params, 
     res.best_iteration = run.best_iteration;
     res.best_ticks = searched_parts == 0 ? cpu_ticks(env.cpu_clock) : run.best_ticks;
   }
+  res.weight = visit_layout(input, [&](const auto& g) { return set_weight(g.v_weight.data(), res.vertices); });
   res.optimal = searched_parts == 0 || res.weight >= bound;
   res.ended_by_proof = res.optimal && !run.limit_reached;
   return res;

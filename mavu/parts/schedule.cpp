@@ -1,6 +1,7 @@
 #include "mavu/parts/schedule.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -41,6 +42,17 @@ const SparseConflictGraph<uint32_t>* PartLists::get(const LoadedGraph& g) {
     own_.reset();
   }
   return own_.get();
+}
+
+double set_weight(const double* weights, const std::vector<int>& set) {
+  double sum = 0, c = 0;
+  for (int v : set) {
+    const double x = weights[static_cast<size_t>(v)];
+    const double t = sum + x;
+    c += std::fabs(sum) >= std::fabs(x) ? (sum - t) + x : (x - t) + sum;
+    sum = t;
+  }
+  return sum + c;
 }
 
 std::string local_search_memory_message(long long k) {

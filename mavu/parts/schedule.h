@@ -26,6 +26,11 @@ class PartLists {
   bool tried_ = false;
 };
 
+// The weight of `set` by `weights`, summed with compensation (Neumaier), so
+// that it does not depend on the order of the set: the weight a reduced run
+// prints, however its parts and searches added it up.
+double set_weight(const double* weights, const std::vector<int>& set);
+
 // "cannot allocate memory for the search: <k> vertices need <x> MiB more"
 // for the local search of a part of k vertices.
 std::string local_search_memory_message(long long k);
