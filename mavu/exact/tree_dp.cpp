@@ -164,7 +164,8 @@ EliminationOrder eliminate(const SparseConflictGraph<uint32_t>& g, const std::ve
   };
   for (int v = 0; v < n; v++) {
     update(v);
-    if (poll.expired(1 + deg[static_cast<size_t>(v)] * deg[static_cast<size_t>(v)])) return out;
+    const long d = deg[static_cast<size_t>(v)];
+    if (poll.expired(1 + d + (kRule == Rule::min_fill && d <= max_width ? d * d : 0))) return out;
   }
   std::vector<uint32_t> clique;
   std::vector<std::pair<uint32_t, uint32_t>> added;
@@ -404,7 +405,8 @@ bool run_plan(const SparseConflictGraph<uint32_t>& g, const std::vector<int>& or
         hi[hi_at + a] = hi[hi_at + (a & (a - 1))] + contribution[static_cast<size_t>(low + std::countr_zero(a))];
       source.push_back(table[static_cast<size_t>(q)].get());
     }
-    double* out = nullptr;
+    double constant = 0;  // with no later neighbour the value is not needed
+    double* out = &constant;
     std::unique_ptr<double[]> made;
     if (k > 0) {
       made.reset(new (std::nothrow) double[uint64_t{1} << k]);
@@ -422,8 +424,16 @@ bool run_plan(const SparseConflictGraph<uint32_t>& g, const std::vector<int>& or
         result.status = TreeDpStatus::abandoned;
         return false;
       }
-      for (uint64_t a = 0; a < low_size; a++) acc0[a] = 0, acc1[a] = wv;
-      for (size_t j = 0; j < tables; j++) {
+      if (tables == 0) {
+        for (uint64_t a = 0; a < low_size; a++) acc0[a] = 0, acc1[a] = wv;
+      } else {  // the first table starts the sums (0 + x is x exactly)
+        const double* t = source[0] + hi[h];
+        for (uint64_t a = 0; a < low_size; a++) {
+          acc0[a] = t[lo[a]];
+          acc1[a] = wv + t[lo[a] + 1];
+        }
+      }
+      for (size_t j = 1; j < tables; j++) {
         const double* t = source[j] + hi[j * high_size + h];
         const uint64_t* lj = lo.data() + j * low_size;
         for (uint64_t a = 0; a < low_size; a++) {
@@ -432,15 +442,20 @@ bool run_plan(const SparseConflictGraph<uint32_t>& g, const std::vector<int>& or
         }
       }
       const uint64_t entry0 = h << low;
-      const bool high_free = ((entry0 & conflicts) == 0);
-      for (uint64_t a = 0; a < low_size; a++) {
-        // Ties leave v out: the larger value must be larger as computed.
-        const bool take = high_free && (a & conflicts) == 0 && acc1[a] > acc0[a];
-        const double best = take ? acc1[a] : acc0[a];
-        if (k > 0) out[entry0 | a] = best;  // with no later neighbour the value is not needed
-        if (take) {
-          const unsigned long long b = bits + (entry0 | a);
-          choice[b >> 6] |= uint64_t{1} << (b & 63);
+      const bool high_free = (entry0 & conflicts) == 0;
+      for (uint64_t a0 = 0; a0 < low_size; a0 += 64) {
+        const uint64_t end = std::min(low_size, a0 + 64);
+        uint64_t word = 0;  // the choice bits of entries a0.. in order
+        for (uint64_t a = a0; a < end; a++) {
+          // Ties leave v out: the larger value must be larger as computed.
+          const bool take = high_free && (a & conflicts) == 0 && acc1[a] > acc0[a];
+          out[entry0 | a] = take ? acc1[a] : acc0[a];
+          word |= uint64_t{take} << (a - a0);
+        }
+        if (word != 0) {
+          const unsigned long long b = bits + (entry0 | a0);
+          choice[b >> 6] |= word << (b & 63);
+          if ((b & 63) != 0 && (b & 63) + (end - a0) > 64) choice[(b >> 6) + 1] |= word >> (64 - (b & 63));
         }
       }
     }
