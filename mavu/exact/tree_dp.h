@@ -68,11 +68,15 @@ inline constexpr int kTreeDpWidthCeiling = 40;
 
 struct TreeDpOptions {
   // Widest elimination order the dynamic programme runs on (at most
-  // kTreeDpWidthCeiling).  Measured (bench/tree_dp, release build): a
-  // component of width w costs about n * 2^w * 1.5 ns when most of its
-  // vertices go at that width (grids of w rows: 20x250 of width 20 took
-  // 2.3 s and 110 MiB; 18x250 of width 18, 0.55 s); 20 keeps a 5000-vertex
-  // component within seconds.
+  // kTreeDpWidthCeiling).  Measured (bench/tree_dp --whole 1, release build,
+  // CPU seconds, medians of 3 on a loaded machine): grids of r x 250 with
+  // random weights, where the sweep reaches width r, take 0.05 s (r = 12),
+  // 0.15 s (14), 2.2 s and 145 MiB (18), and 8.7 s and 600 MiB of tables
+  // (20: refused by the default memory cap); a 16 x 300 grid 0.67 s.  About
+  // 1.7 ns per table entry; the memory cap, not the width, bounds a
+  // 5000-vertex component.  Width 20 still solves the 631-vertex kernel of
+  // DBN_11 of the shared sample (0.9 s, 163 MiB), where branch and reduce
+  // gives up; one more doubles every table.
   int max_width = 20;
   // Memory the tables may take at once: the live tables at their peak plus
   // the reconstruction bits of every table.  An order that needs more is
