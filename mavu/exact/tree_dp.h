@@ -4,11 +4,11 @@
 //
 // The decomposition is an elimination ordering: eliminating a vertex joins
 // its remaining neighbours into a clique, and the width is the largest
-// number of remaining neighbours a vertex has when it goes.  Two greedy
-// heuristics build it, each stopping as soon as the width would exceed a
-// limit: minimum degree (eliminate a vertex of fewest remaining neighbours),
+// number of remaining neighbours a vertex has when it goes.  Three greedy
+// rules build it, each stopping as soon as the width would exceed a limit:
+// minimum degree (eliminate a vertex of fewest remaining neighbours),
 // minimum fill (fewest missing edges among them, ties by degree), and a
-// sweep (farthest from one end of the graph first).
+// sweep (farthest from one end of the graph first, ties by degree).
 //
 // The dynamic programme is variable elimination: eliminating v combines the
 // tables whose earliest vertex is v with v's own weight and conflicts into
@@ -46,7 +46,7 @@ struct EliminationOrder {
   OrderStatus status = OrderStatus::abandoned;
   // ok: the width of the order.  too_wide: the number of neighbours of the
   // vertex that would have gone next (above the limit; a lower bound of
-  // nothing but this heuristic's width).  abandoned: -1.
+  // nothing but this heuristic's width).  Otherwise -1.
   int width = -1;
   // Table entries of the dynamic programme along this order: the sum over
   // the vertices of 2^(neighbours left when it goes).
@@ -56,9 +56,9 @@ struct EliminationOrder {
 
 // An elimination order of g of width at most max_width by `heuristic`.
 // Costs about the sum over the vertices of (neighbours left)^2 for minimum
-// degree and the sweep, ^3 for minimum fill, plus n log n, and memory for the edges the
-// eliminations add; polls `deadline` and returns abandoned once it expires,
-// no_memory when an allocation fails.
+// degree and the sweep, ^3 for minimum fill, plus n log n, and memory for
+// the edges the eliminations add; polls `deadline` and returns abandoned
+// once it expires, no_memory when an allocation fails.
 EliminationOrder elimination_order(const SparseConflictGraph<uint32_t>& g, Ordering heuristic, int max_width,
                                    Deadline& deadline);
 
@@ -73,9 +73,9 @@ struct TreeDpOptions {
   // random weights, where the sweep reaches width r, take 0.05 s (r = 12),
   // 0.15 s (14), 2.2 s and 145 MiB (18), and 8.7 s and 600 MiB of tables
   // (20: refused by the default memory cap); a 16 x 300 grid 0.67 s.  About
-  // 1.7 ns per table entry; the memory cap, not the width, bounds a
+  // 2 ns per table entry; the memory cap, not the width, bounds a
   // 5000-vertex component.  Width 20 still solves the 631-vertex kernel of
-  // DBN_11 of the shared sample (0.9 s, 163 MiB), where branch and reduce
+  // DBN_11 of the shared sample (0.9 to 1.6 s, 163 MiB), where branch and reduce
   // gives up; one more doubles every table.
   int max_width = 20;
   // Memory the tables may take at once: the live tables at their peak plus
