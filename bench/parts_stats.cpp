@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     const auto& s = r.stats;
     std::printf("%-28s %12.10g %-5s %8lld %7.3f %7.3f %5d %5d %5d %5d %5d %9lld %7.3f %7.3f\n", base ? base + 1 : argv[i],
                 r.weight, r.optimal ? "yes" : "no", r.kernel, s.reduce_seconds, s.exact_seconds, s.parts, s.solved_dp,
-                s.solved_branch, s.searched_local, s.searched_tabu, s.searched_vertices,
+                s.solved_branch + s.solved_clique, s.searched_local, s.searched_tabu, s.searched_vertices,
                 static_cast<double>(r.best_ticks - r.start_ticks) / 1e6, cpu);
   }
   return 0;

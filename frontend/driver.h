@@ -120,10 +120,10 @@ int run_program(int argc, char** argv) {
   if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
   load_options.layout = layout;
   // Clique mode: -r 1 reads the input graph for the reduction; without -r,
-  // only an instance too large for its conflict graph is.  (Independent-set
-  // runs keep their course.)
+  // only an instance that the run reduces by default (a sparse graph, or one
+  // too large for its conflict graph) is.
   if (params.para_reduce != 0)
-    load_options.clique_read = params.para_reduce == RunParams::kReduceAutomatic ? CliqueRead::input_graph_if_large
+    load_options.clique_read = params.para_reduce == RunParams::kReduceAutomatic ? CliqueRead::input_graph_if_reduced
                                                                                  : CliqueRead::input_graph;
   const LoadResult loaded = load_graph(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
@@ -150,9 +150,8 @@ int run_program(int argc, char** argv) {
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
   if (graph.input_graph) return run_reduced<V>(graph, params, layout, env, generator);
-  // Independent-set runs reduce only when -r asks (without -r they run as
-  // they always have).
-  if (params.para_complement != 0 && params.para_reduce != 0 && params.para_reduce != RunParams::kReduceAutomatic)
+  // Independent-set runs reduce unless -r 0 says not to.
+  if (params.para_complement != 0 && params.para_reduce != 0)
     return visit_layout(graph, [&](const auto& g) {
       return run_reduced_independent<V>(graph, g, params, layout, env, generator);
     });

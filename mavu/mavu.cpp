@@ -164,9 +164,9 @@ Graph read_file(const std::string& path, bool independent_set) {
   auto data = std::make_shared<detail::GraphData>();
   LoadOptions options;
   if (independent_set) options.mode = InstanceMode::independent_set;
-  // A clique file too large for its conflict graph is read as its input
-  // graph, which is the conflict graph of the independent-set mode.
-  options.clique_read = CliqueRead::input_graph_if_large;
+  // A clique file that solves reduce by default is read as its input graph,
+  // which is the conflict graph of the independent-set mode.
+  options.clique_read = CliqueRead::input_graph_if_reduced;
   LoadResult loaded = load_graph(path.c_str(), data->primary, options);
   data->primary_independent = independent_set || data->primary.input_graph;
   switch (loaded.status) {
@@ -199,7 +199,7 @@ Graph sparse_independent(std::shared_ptr<detail::GraphData> data, SparseConflict
 
 Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<const double> weights,
                  bool independent_set) {
-  const long long max_n = independent_set ? kMaxVerticesSparse : kMaxVertices;
+  const long long max_n = kMaxVerticesSparse;
   if (n < 0 || n > max_n)
     return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 0 and %lld", n, max_n));
   if (!weights.empty() && weights.size() != static_cast<size_t>(n))
@@ -225,9 +225,12 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
       return failed_graph(Status::invalid_input, format("edge %lld is a loop on vertex %lld", static_cast<long long>(k), x));
   }
 
+  // Both modes hold the edges as given: the conflicts of independent sets,
+  // or the input graph of cliques as lists (what the reduction reads; a
+  // clique solve without reduction builds the complement when it asks).
   auto data = std::make_shared<detail::GraphData>();
   data->n = n;
-  data->primary_independent = independent_set;
+  data->primary_independent = true;
   // Without weights every vertex weighs 1 (the files' default weights belong to the files).
   std::vector<double> ones;
   if (weights.empty()) {
@@ -260,8 +263,12 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
   auto edge_position = [&](size_t k) { return static_cast<long long>(edge_of.empty() ? k : edge_of[k]); };
 
   LoadedGraph& g = data->primary;
-  g.layout = independent_set ? choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic)
-                             : GraphLayout::dense;
+  if (independent_set) {
+    g.layout = choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic);
+  } else {
+    g.input_graph = true;
+    g.layout = searched <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
+  }
   if (g.layout == GraphLayout::sparse16)
     return sparse_independent(data, g.sparse16, searched, edges, weights.data(), edge_of);
   if (g.layout == GraphLayout::sparse32)
@@ -276,8 +283,7 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
     if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
     return built_graph(data);
   };
-  return independent_set ? build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense))
-                         : build(DenseGraphBuilder<InstanceMode::clique>(g.dense));
+  return build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense));
 }
 
 }  // namespace
@@ -464,20 +470,29 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
     env.tick_seconds = 0.1;
   }
 
-  if (!o.independent_set &&
-      (o.reduce == Reduce::on ||
-       (o.reduce == Reduce::automatic && data->primary_independent &&
-        conflict_graph_too_large(data->vertex_count(), data->edge_count_of_input()))))
-    return solve_reduced(*data, o, p, env, seed);
+  // Independent sets reduce unless told not to; cliques where the programs
+  // reduce by default, and small graphs, whose optimum the exact search
+  // proves (see Reduce).
+  const bool reduce =
+      o.independent_set
+          ? o.reduce != Reduce::off
+          : o.reduce == Reduce::on ||
+                (o.reduce == Reduce::automatic &&
+                 (data->searched <= kSmallGraphVertices ||
+                  (data->primary_independent &&
+                   reduced_by_default(data->vertex_count(), data->edge_count_of_input()))));
+  if (!o.independent_set && reduce) return solve_reduced(*data, o, p, env, seed);
   const LoadedGraph* loaded = data->conflict_graph(o.independent_set);
-  if (loaded && o.independent_set && o.reduce == Reduce::on)
-    return solve_reduced_independent(*data, *loaded, o, p, env, seed);
+  if (loaded && o.independent_set && reduce) return solve_reduced_independent(*data, *loaded, o, p, env, seed);
   if (!loaded) {
     const int n = graph.vertex_count();
     if (n > kMaxVertices)
       return failure(Status::invalid_input,
-                     format("a graph of %lld vertices loaded for one mode can be solved in the other only up to %lld "
-                            "vertices (load it for this mode: Graph::from_file(path, independent_set))",
+                     format(o.independent_set
+                                ? "a graph of %lld vertices loaded for cliques can be solved for independent sets only "
+                                  "up to %lld vertices (load it for this mode: Graph::from_file(path, true))"
+                                : "a graph of %lld vertices can be solved for cliques without reduction only up to "
+                                  "%lld vertices (solve it with reduce on or automatic)",
                             n, kMaxVertices));
     return failure(Status::out_of_memory, "cannot allocate memory for the graph of the other mode");
   }

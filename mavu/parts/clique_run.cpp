@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <new>
 
 #include "core/cpu_clock.h"
 #include "mavu/exact/clique_bb.h"
@@ -31,8 +32,8 @@ constexpr int kSearchDoublings = 10;
 }  // namespace
 
 template <engine::Variant V>
-RunResult run_clique(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
-                     engine::Generator generator, LayoutRequest layout) {
+RunResult run_clique_or_throw(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
+                              engine::Generator generator, LayoutRequest layout) {
   RunResult res;
   res.start_ticks = env.from_process_start ? 0 : cpu_ticks(env.cpu_clock);
   Deadline deadline = run_deadline(params, env, res.start_ticks);
@@ -140,6 +141,21 @@ RunResult run_clique(const LoadedGraph& input, const SearchParams& params, const
   res.optimal = proven || (reduced.bound_check && reduced.bound_check(res.weight));
   res.ended_by_proof = proven;
   return res;
+}
+
+// The containers report a lack of memory by std::bad_alloc: it becomes
+// the result here.
+template <engine::Variant V>
+RunResult run_clique(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
+                     engine::Generator generator, LayoutRequest layout) {
+  try {
+    return run_clique_or_throw<V>(input, params, env, generator, layout);
+  } catch (const std::bad_alloc&) {
+    RunResult res;
+    res.ok = false;
+    res.message = "cannot allocate memory for the reduced instance";
+    return res;
+  }
 }
 
 template RunResult run_clique<engine::Variant::mavu1>(const LoadedGraph&, const SearchParams&, const SearchEnv&,

@@ -3,12 +3,15 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <new>
 #include <numeric>
 
 #include "core/cpu_clock.h"
 #include "mavu/parts/part_search.h"
 #include "mavu/parts/run.h"
 #include "mavu/parts/schedule.h"
+#include "mavu/exact/clique_bb.h"
+#include "mavu/exact/tree_dp.h"
 #include "mavu/reduce/exact.h"
 #include "mavu/reduce/independent.h"
 
@@ -54,12 +57,72 @@ struct Part {
   SliceState slice;
 };
 
-// An exact attempt on one part: the optimum (true) or nothing.
+// Dynamic programming over a tree decomposition runs where an elimination
+// order of width at most kDpMaxWidth has at most kDpMaxEntries table
+// entries (about 2 ns each: a quarter of a second; bench/tree_dp).
+constexpr int kDpMaxWidth = 20;
+constexpr double kDpMaxEntries = 1 << 27;
+// Dense parts (their independent sets are the cliques of a sparse
+// complement) up to this size go to the exact clique search on the
+// complement, within this much work per vertex squared (word operations).
+constexpr int kCliqueMaxVertices = 5000;
+constexpr long long kCliqueWorkPerPair = 64;
+
+// The complement of g as lists: the input graph of the clique search whose
+// cliques are g's independent sets.
+bool complement_lists(const SparseConflictGraph<uint32_t>& g, SparseConflictGraph<uint32_t>& out) {
+  const int k = g.n_vertex;
+  std::vector<ConflictPair> pairs;
+  std::vector<uint8_t> row(static_cast<size_t>(k), 0);
+  try {
+    for (int v = 0; v < k; v++) {
+      for (int i = 0; i < g.v_edge_count[v]; i++) row[g.v_adj[v][i]] = 1;
+      for (int u = v + 1; u < k; u++)
+        if (!row[static_cast<size_t>(u)]) pairs.push_back({static_cast<uint32_t>(v), static_cast<uint32_t>(u)});
+      for (int i = 0; i < g.v_edge_count[v]; i++) row[g.v_adj[v][i]] = 0;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return sparse_from_pairs(out, k, pairs.data(), static_cast<long long>(pairs.size()), g.v_weight.data()) == 0;
+}
+
+// An exact attempt on one part: the optimum (true) or nothing.  Every
+// attempt is bounded by work (so that a run makes the same attempts on
+// every machine) and by `deadline` (its share of the time).
 bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, std::vector<int>& set, double& weight,
                    RunStats& stats) {
+  if (deadline.expired()) return false;
+  const long long k = g.n_vertex;
+  const bool dense = choose_layout(k, g.n_edge, LayoutRequest::automatic) == GraphLayout::dense;
+  if (dense) {
+    if (k > kCliqueMaxVertices) return false;
+    SparseConflictGraph<uint32_t> complement;
+    exact::CliqueBB bb;
+    if (!complement_lists(g, complement) || !bb.init_whole(complement, 0.0, {})) return false;
+    if (bb.run(deadline, kCliqueWorkPerPair * k * k) != exact::ExactStatus::proven) return false;
+    set = bb.best_set();
+    std::sort(set.begin(), set.end());
+    weight = 0;
+    for (int v : set) weight += g.v_weight[static_cast<size_t>(v)];
+    stats.solved_clique++;
+    return true;
+  }
+  const exact::EliminationOrder order = exact::elimination_order(g, exact::Ordering::best, kDpMaxWidth, deadline);
+  if (order.status == exact::OrderStatus::ok && order.entries <= kDpMaxEntries) {
+    exact::TreeDpOptions options;
+    options.max_width = kDpMaxWidth;
+    exact::TreeDpResult r = exact::solve_tree_dp(g, deadline, options);
+    if (r.status == exact::TreeDpStatus::solved) {
+      set = std::move(r.set);
+      weight = r.weight;
+      stats.solved_dp++;
+      return true;
+    }
+  }
+  if (deadline.expired()) return false;
   long budget = static_cast<long>(std::max(kBranchMinWork, kBranchWorkPerEntry * (g.n_vertex + 2 * g.n_edge)));
   reduce::MwisOptions options;
-  if (deadline.expired()) return false;
   if (!reduce::branch_and_reduce(g, -std::numeric_limits<double>::infinity(), budget, set, weight, options))
     return false;
   stats.solved_branch++;
@@ -69,8 +132,8 @@ bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, s
 }  // namespace
 
 template <engine::Variant V>
-RunResult run_independent(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
-                          engine::Generator generator, LayoutRequest layout) {
+RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
+                                   engine::Generator generator, LayoutRequest layout) {
   RunResult res;
   res.start_ticks = env.from_process_start ? 0 : cpu_ticks(env.cpu_clock);
   Deadline deadline = run_deadline(params, env, res.start_ticks);
@@ -204,6 +267,21 @@ RunResult run_independent(const LoadedGraph& input, const SearchParams& params, 
   res.optimal = searched_parts == 0 || res.weight >= bound;
   res.ended_by_proof = res.optimal && !run.limit_reached;
   return res;
+}
+
+// The containers report a lack of memory by std::bad_alloc: it becomes
+// the result here.
+template <engine::Variant V>
+RunResult run_independent(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
+                          engine::Generator generator, LayoutRequest layout) {
+  try {
+    return run_independent_or_throw<V>(input, params, env, generator, layout);
+  } catch (const std::bad_alloc&) {
+    RunResult res;
+    res.ok = false;
+    res.message = "cannot allocate memory for the reduced instance";
+    return res;
+  }
 }
 
 template RunResult run_independent<engine::Variant::mavu1>(const LoadedGraph&, const SearchParams&, const SearchEnv&,

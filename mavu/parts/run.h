@@ -40,6 +40,7 @@ struct RunStats {
   int parts = 0;              // parts the reduction left
   int solved_dp = 0;          // parts solved by dynamic programming over a tree decomposition
   int solved_branch = 0;      // parts solved by branch and reduce (or, for cliques, the kernel by branch and bound)
+  int solved_clique = 0;      // dense parts solved as cliques of their complement
   int searched_local = 0;     // parts searched by the kernel local search
   int searched_tabu = 0;      // parts searched by the program's tabu search
   long long searched_vertices = 0;
