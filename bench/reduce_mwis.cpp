@@ -2,9 +2,13 @@
 // vertices and edges, the vertices left after the rules, the kernel's
 // components (largest), those solved exactly, the vertices left for the
 // search, the CPU seconds of the load and of the reduction, and the weight
-// decided (the optimum when nothing is left for the search).
+// decided (the optimum when nothing is left for the search); then what each
+// rule of note did: folds, twins merged, vertices taken by the clique-cover
+// test, vertices taken and removed by the LP rule and its rounds, and the
+// work of branch and reduce.
 //
-//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] [--load-only 1] FILE...
+//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] [--lp-max K] [--lp-rounds R]
+//               [--twin-max D] [--cover-max D] [--load-only 1] FILE...
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,10 +26,14 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--budget")) options.exact_node_budget = std::atol(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--branch-budget")) options.branch_budget = std::atol(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--branch-max")) options.branch_max_vertices = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--lp-max")) options.lp_max_vertices = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--lp-rounds")) options.lp_rounds = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--twin-max")) options.twin_max_degree = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--cover-max")) options.cover_max_degree = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--load-only")) load_only = std::atoi(argv[i + 1]) != 0;
   }
   std::printf("%-28s %9s %9s %8s %6s %7s %6s %8s %7s %7s %6s %6s %s\n", "file", "n", "m", "kernel", "comps", "largest",
-              "exact", "searched", "load_s", "red_s", "folds", "proven", "decided_weight");
+              "exact", "searched", "load_s", "red_s", "folds", "proven", "decided_weight twins clique lp_taken lp_removed lp_rounds branch_work");
   for (; i < argc; i++) {
     LoadedGraph g;
     LoadOptions lo;
@@ -46,9 +54,11 @@ int main(int argc, char** argv) {
     const long long n = visit_layout(g, [](const auto& gg) { return static_cast<long long>(gg.n_vertex); });
     const long long m = visit_layout(g, [](const auto& gg) { return static_cast<long long>(gg.n_edge); });
     const char* base = std::strrchr(argv[i], '/');
-    std::printf("%-28s %9lld %9lld %8lld %6d %7d %6d %8lld %7.3f %7.3f %6lld %6s %.17g\n", base ? base + 1 : argv[i], n, m,
-                s.kernel, s.components, s.largest, s.exact, s.searched, double(t1 - t0) / CLOCKS_PER_SEC,
-                double(t2 - t1) / CLOCKS_PER_SEC, s.folds, r.parts().empty() ? "yes" : "no", r.fixed_weight());
+    std::printf("%-28s %9lld %9lld %8lld %6d %7d %6d %8lld %7.3f %7.3f %6lld %6s %.17g %lld %lld %lld %lld %d %lld\n",
+                base ? base + 1 : argv[i], n, m, s.kernel, s.components, s.largest, s.exact, s.searched,
+                double(t1 - t0) / CLOCKS_PER_SEC, double(t2 - t1) / CLOCKS_PER_SEC, s.folds,
+                r.parts().empty() ? "yes" : "no", r.fixed_weight(), s.twins, s.clique_taken, s.lp_taken, s.lp_removed,
+                s.lp_rounds, s.branch_work);
   }
   return 0;
 }
