@@ -174,6 +174,7 @@ struct LpFlow {
         long long& c = cur[static_cast<size_t>(x)];
         int next = -1;
         bool to_sink = false;
+        const long long c0 = c;
         if (x < k) {
           for (; c < off[static_cast<size_t>(x) + 1]; c++) {
             const int r = k + nb[static_cast<size_t>(c)];
@@ -197,6 +198,7 @@ struct LpFlow {
               }
             }
         }
+        work += c - c0;
         if (to_sink) {
           augment(path, arc);
           // Back to the first node whose arc out closed (or the start).
@@ -335,10 +337,12 @@ bool MwisReduction::run(const G& g, const MwisOptions& options, Deadline* deadli
       len_[sv] = deg_[sv] = g.v_edge_count[v];
       for (int i = 0; i < g.v_edge_count[v]; i++) adj_[static_cast<size_t>(at++)] = static_cast<int>(g.v_adj[v][i]);
     }
-    for (int v = 0; v < g.n_vertex; v++) {
+    for (int v = 0; v < g.n_vertex && !stopped_; v++) {
       double s = 0;
       for (int i = 0; i < g.v_edge_count[v]; i++) s += w_[g.v_adj[v][i]];
       nw_[static_cast<size_t>(v)] = s;
+      work_ += g.v_edge_count[v] + 1;
+      poll();
     }
     // The local rules to their fixpoint; then the global ones (twins, then
     // the LP rule), each followed by the local rules again when it decided
@@ -346,8 +350,11 @@ bool MwisReduction::run(const G& g, const MwisOptions& options, Deadline* deadli
     for (int round = 0;; round++) {
       reduce_all();
       if (stopped_ || round >= options.lp_rounds) break;
+      long long left = 0;
+      for (int v = 0; v < n_; v++) left += state_[static_cast<size_t>(v)] == kAlive;
+      if (left > options.lp_max_vertices) break;
       if (options.twin_max_degree >= 2 && twin_pass()) continue;
-      if (options.lp_max_vertices <= 0 || stopped_) break;
+      if (stopped_) break;
       bool complete = false;
       if (lp_round(complete)) continue;
       lp_half_ = complete;
@@ -707,37 +714,20 @@ void MwisReduction::transfer(int v) {
   stats_.transfers++;
 }
 
-// One round of the LP rule (see LpFlow) on the components of the live
-// vertices of at most options_.lp_max_vertices vertices: the vertices at 1
-// are taken, those at 0 removed.  True when it decided something;
-// `complete` when it covered every live vertex and decided nothing (the LP
-// optimum is then 1/2 everywhere).
+// One round of the LP rule (see LpFlow) on the live vertices: the vertices
+// at 1 are taken, those at 0 removed.  True when it decided something;
+// `complete` when the flow ended and decided nothing (the LP optimum is then
+// 1/2 everywhere).
 bool MwisReduction::lp_round(bool& complete) {
   complete = false;
   if (lp_id_.empty()) lp_id_.assign(static_cast<size_t>(n_), -1);
   std::vector<int> vert;  // LP numbering -> vertex
-  std::vector<int> comp;
-  bool all = true;
-  for (int s = 0; s < n_; s++) {
-    if (state_[static_cast<size_t>(s)] != kAlive || lp_id_[static_cast<size_t>(s)] != -1) continue;
-    comp.assign(1, s);
-    lp_id_[static_cast<size_t>(s)] = -2;
-    for (size_t i = 0; i < comp.size(); i++)
-      for_live(comp[i], [&](int y) {
-        if (lp_id_[static_cast<size_t>(y)] == -1) {
-          lp_id_[static_cast<size_t>(y)] = -2;
-          comp.push_back(y);
-        }
-      });
-    if (static_cast<long long>(comp.size()) > options_.lp_max_vertices) {
-      all = false;
-      continue;
-    }
-    for (int v : comp) {
+  for (int v = 0; v < n_; v++)
+    if (state_[static_cast<size_t>(v)] == kAlive) {
       lp_id_[static_cast<size_t>(v)] = static_cast<int>(vert.size());
       vert.push_back(v);
+      for_live(v, [](int) {});  // compacts the list
     }
-  }
   LpFlow lp;
   const int k = lp.k = static_cast<int>(vert.size());
   lp.off.assign(static_cast<size_t>(k) + 1, 0);
@@ -799,31 +789,52 @@ bool MwisReduction::lp_round(bool& complete) {
           decided = true;
         }
       }
-      complete = all && !decided;
+      complete = !decided;
     }
   }
-  for (int v = 0; v < n_; v++) lp_id_[static_cast<size_t>(v)] = -1;
+  for (int v : vert) lp_id_[static_cast<size_t>(v)] = -1;
   return decided;
 }
 
 void MwisReduction::split_and_solve(const MwisOptions& options) {
   // Components in ascending order of their smallest vertex, each ascending.
-  // mark_ becomes the position of a kernel vertex in its component.
+  // mark_ becomes the position of a kernel vertex in its component (-1: not
+  // reached yet, -2: in the component being gathered).
   std::fill(mark_.begin(), mark_.end(), -1);
+  // Out of time: every live vertex not in a component yet goes into one
+  // last part, ascending (not split: that would cost a walk of every list).
+  auto rest = [&] {
+    std::vector<int> left;
+    for (int v = 0; v < n_; v++)
+      if (state_[static_cast<size_t>(v)] == kAlive && mark_[static_cast<size_t>(v)] < 0) {
+        mark_[static_cast<size_t>(v)] = static_cast<int>(left.size());
+        left.push_back(v);
+      }
+    const int k = static_cast<int>(left.size());
+    if (k == 0) return;
+    stats_.kernel += k;
+    stats_.components++;
+    stats_.largest = std::max(stats_.largest, k);
+    stats_.searched += k;
+    parts_.push_back(std::move(left));
+  };
   std::vector<int> comp;
   std::vector<uint64_t> masks;
   for (int s = 0; s < n_; s++) {
     if (state_[static_cast<size_t>(s)] != kAlive || mark_[static_cast<size_t>(s)] != -1) continue;
+    if (poll()) return rest();
     comp.clear();
     comp.push_back(s);
-    mark_[static_cast<size_t>(s)] = 0;
-    for (size_t i = 0; i < comp.size(); i++)
+    mark_[static_cast<size_t>(s)] = -2;
+    for (size_t i = 0; i < comp.size(); i++) {
       for_live(comp[i], [&](int y) {
         if (mark_[static_cast<size_t>(y)] == -1) {
-          mark_[static_cast<size_t>(y)] = 0;
+          mark_[static_cast<size_t>(y)] = -2;
           comp.push_back(y);
         }
       });
+      if (poll()) return rest();
+    }
     std::sort(comp.begin(), comp.end());
     const int k = static_cast<int>(comp.size());
     for (int i = 0; i < k; i++) mark_[static_cast<size_t>(comp[static_cast<size_t>(i)])] = i;
@@ -853,7 +864,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         }
       }
     }
-    if (!solved && !stopped_ && deadline_ != nullptr && deadline_->expired()) stopped_ = true;
+    if (!solved && deadline_ != nullptr && deadline_->expired()) stopped_ = true;
     if (!solved && !stopped_ && k <= options.branch_max_vertices) {
       std::vector<double> cw(static_cast<size_t>(k));
       std::vector<ConflictPair> pairs;

@@ -46,11 +46,11 @@ struct MwisOptions {
   // the search.
   int branch_max_vertices = 5000;
   long branch_budget = 5000000;
-  // The LP rule runs on the kernel's components of at most this many
-  // vertices (0: never), within this budget of work per round (arcs walked
-  // by the flow; a round that needs more decides nothing).  The global
-  // rules (twins, the LP rule) run at most lp_rounds times in all, each
-  // time the local rules have reached their fixpoint.
+  // The global rules (twins, then the LP rule) run each time the local
+  // rules have reached their fixpoint with at most lp_max_vertices vertices
+  // left (0: never), at most lp_rounds times in all; the LP rule within
+  // lp_budget of work per round (arcs walked by the flow; a round that needs
+  // more decides nothing).
   int lp_max_vertices = 200000;
   long long lp_budget = 100000000;
   int lp_rounds = 16;
@@ -83,12 +83,13 @@ class MwisReduction {
  public:
   // Reduces the graph (any conflict-graph layout: v_adj, v_edge_count,
   // v_weight).  False when memory is short.  When `deadline` (may be null)
-  // expires the rules stop, no component is solved, and what is left is a
-  // valid partial reduction: parts() lists every component left and lift()
-  // gives an independent set (stopped() tells).
+  // expires the rules stop, no further component is solved, and what is
+  // left is a valid partial reduction: parts() lists everything left (what
+  // was not split into components yet as one last part) and lift() gives an
+  // independent set (stopped() tells).
   template <class G>
   bool run(const G& g, const MwisOptions& options = {}, Deadline* deadline = nullptr);
-  // True when the deadline ended the run before the rules reached their fixpoint.
+  // True when the deadline ended the run early (rules or exact solves left undone).
   bool stopped() const { return stopped_; }
   // True when the LP relaxation of what is left (the parts and the
   // components solved exactly) is optimal at 1/2 on every vertex: each
