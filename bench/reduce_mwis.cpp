@@ -7,7 +7,7 @@
 // test, vertices taken and removed by the LP rule and its rounds, and the
 // work of branch and reduce.
 //
-//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] [--lp-max K] [--lp-rounds R]
+//   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] [--lp-max K] [--lp-budget B] [--lp-rounds R]
 //               [--twin-max D] [--cover-max D] [--deadline S] [--load-only 1] FILE...
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--branch-max")) options.branch_max_vertices = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--lp-max")) options.lp_max_vertices = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--lp-rounds")) options.lp_rounds = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--lp-budget")) options.lp_budget = std::atoll(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--twin-max")) options.twin_max_degree = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--cover-max")) options.cover_max_degree = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--load-only")) load_only = std::atoi(argv[i + 1]) != 0;

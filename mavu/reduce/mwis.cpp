@@ -599,31 +599,21 @@ bool MwisReduction::edge_rules(int v) {
     if (w_[su] > w_[static_cast<size_t>(heaviest)]) heaviest = u;
     clique &= deg_[su] >= d;
   }
-  // The clique-cover test needs the edges among the neighbours (as masks)
-  // when v is at least as heavy as each of them.
+  // The clique-cover test, when v is at least as heavy as each neighbour.
   const bool cover = d <= std::min(options_.cover_max_degree, 64) && w_[sv] >= w_[static_cast<size_t>(heaviest)];
-  if (cover) {
-    std::sort(scratch_.begin(), scratch_.end(),
-              [&](int a, int b) { return w_[static_cast<size_t>(a)] > w_[static_cast<size_t>(b)]; });
-    for (int i = 0; i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
-    masks_.assign(static_cast<size_t>(d), 0);
-  }
   for (int i = 0; i < d; i++) {
     const int u = scratch_[static_cast<size_t>(i)];
     const size_t su = static_cast<size_t>(u);
     const bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
-    if (!candidate && !clique && !cover) continue;
+    if (!candidate && !clique) continue;
     int found = 0;
     double common = 0;
-    uint64_t m = 0;
     for_live(u, [&](int y) {
       if (mark_[static_cast<size_t>(y)] == stamp) {
         found++;
         common += w_[static_cast<size_t>(y)];
-        m |= uint64_t{1} << (pos_[static_cast<size_t>(y)] & 63);
       }
     });
-    if (cover) masks_[static_cast<size_t>(i)] = m;
     clique &= found == d - 1;
     if (candidate && w_[sv] + common >= total) scratch2_.push_back(u);
   }
@@ -633,24 +623,37 @@ bool MwisReduction::edge_rules(int v) {
     // it is adjacent to whole); an independent set meets each in at most
     // one vertex, so S ∩ N(v) weighs at most the sum of the cliques'
     // heaviest weights.  When w(v) reaches that sum, trading S ∩ N(v) for v
-    // loses nothing: some optimum contains v.
+    // loses nothing: some optimum contains v.  Built heaviest first and
+    // given up as soon as the sum passes w(v) (usually after two lists).
+    for (int i = 0; i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
     cliques_.clear();
     double bound = 0;
-    for (int i = 0; i < d && bound <= w_[sv]; i++) {
-      const uint64_t m = masks_[static_cast<size_t>(i)];
+    uint64_t done = 0;
+    int covered = 0;
+    for (; covered < d && bound <= w_[sv]; covered++) {
+      int best = -1;
+      for (int i = 0; i < d; i++)
+        if (!(done >> i & 1) && (best < 0 || w_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] >
+                                                 w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])]))
+          best = i;
+      done |= uint64_t{1} << best;
+      uint64_t m = 0;
+      for_live(scratch_[static_cast<size_t>(best)], [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == stamp) m |= uint64_t{1} << pos_[static_cast<size_t>(y)];
+      });
       bool joined = false;
       for (uint64_t& c : cliques_)
         if ((c & ~m) == 0) {
-          c |= uint64_t{1} << i;
+          c |= uint64_t{1} << best;
           joined = true;
           break;
         }
       if (!joined) {
-        cliques_.push_back(uint64_t{1} << i);
-        bound += w_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])];  // the heaviest of its clique
+        cliques_.push_back(uint64_t{1} << best);
+        bound += w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])];  // the heaviest of its clique
       }
     }
-    if (bound <= w_[sv]) {
+    if (covered == d && bound <= w_[sv]) {
       stats_.clique_taken++;
       take(v);
       return true;

@@ -160,7 +160,7 @@ class MwisReduction {
   std::vector<int> scratch_, scratch2_;
   std::vector<int> lp_id_;  // the LP rule's numbering (-1: not in its flow)
   std::vector<int> pos_;  // position of a neighbour in scratch_ (clique-cover test)
-  std::vector<uint64_t> masks_, cliques_;
+  std::vector<uint64_t> cliques_;
   int stamp_ = 0;
   std::vector<Undo> undo_;
   std::vector<int> members_;
