@@ -625,12 +625,27 @@ bool MwisReduction::edge_rules(int v) {
     // heaviest weights.  When w(v) reaches that sum, trading S ∩ N(v) for v
     // loses nothing: some optimum contains v.  Built heaviest first and
     // given up as soon as the sum passes w(v) (usually after two lists).
-    for (int i = 0; i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
+    // Unless v outweighs its two heaviest neighbours together, they must
+    // share a clique: adjacent (tested first on the shorter list).
+    int h1 = -1, h2 = -1;
+    for (int u : scratch_) {
+      if (h1 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h1)]) h2 = h1, h1 = u;
+      else if (h2 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h2)]) h2 = u;
+    }
+    bool viable = true;
+    if (d >= 2 && w_[sv] < w_[static_cast<size_t>(h1)] + w_[static_cast<size_t>(h2)]) {
+      const int shorter = deg_[static_cast<size_t>(h1)] <= deg_[static_cast<size_t>(h2)] ? h1 : h2;
+      const int other = shorter == h1 ? h2 : h1;
+      bool adjacent = false;
+      for_live(shorter, [&](int y) { adjacent |= y == other; });
+      viable = adjacent;
+    }
+    for (int i = 0; viable && i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
     cliques_.clear();
     double bound = 0;
     uint64_t done = 0;
     int covered = 0;
-    for (; covered < d && bound <= w_[sv]; covered++) {
+    for (; viable && covered < d && bound <= w_[sv]; covered++) {
       int best = -1;
       for (int i = 0; i < d; i++)
         if (!(done >> i & 1) && (best < 0 || w_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] >
@@ -653,7 +668,7 @@ bool MwisReduction::edge_rules(int v) {
         bound += w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])];  // the heaviest of its clique
       }
     }
-    if (covered == d && bound <= w_[sv]) {
+    if (viable && covered == d && bound <= w_[sv]) {
       stats_.clique_taken++;
       take(v);
       return true;
