@@ -123,7 +123,7 @@ bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, s
   if (deadline.expired()) return false;
   long budget = static_cast<long>(std::max(kBranchMinWork, kBranchWorkPerEntry * (g.n_vertex + 2 * g.n_edge)));
   reduce::MwisOptions options;
-  if (!reduce::branch_and_reduce(g, -std::numeric_limits<double>::infinity(), budget, set, weight, options))
+  if (!reduce::branch_and_reduce(g, -std::numeric_limits<double>::infinity(), budget, set, weight, options, &deadline))
     return false;
   stats.solved_branch++;
   return true;

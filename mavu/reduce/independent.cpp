@@ -48,10 +48,11 @@ bool build_part(LoadedGraph& g, int k, const std::vector<ConflictPair>& pairs, c
 IndependentReport reduce_independent_set(const LoadedGraph& input, const IndependentOptions& options, Reduced& out) {
   IndependentReport rep;
   auto r = std::make_shared<MwisReduction>();
-  const bool ran = visit_layout(input, [&](const auto& g) { return r->run(g, options.rules); });
+  const bool ran = visit_layout(input, [&](const auto& g) { return r->run(g, options.rules, options.deadline); });
   if (!ran) return {false, "cannot allocate memory for the reduction", 0, false, {}};
   rep.stats = r->stats();
   rep.kernel = rep.stats.kernel;
+  rep.cut = r->stopped();
   out.exact = true;
   out.decided.clear();
   out.decided_weight = r->fixed_weight();
