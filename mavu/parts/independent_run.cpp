@@ -35,6 +35,11 @@ bool searched_locally(const reduce::SubInstance& part) {
   return choose_layout(k, m, LayoutRequest::automatic) != GraphLayout::dense;
 }
 
+// The rules may take at most this share of the time left when they start:
+// where they do not reach their fixpoint in it (power-law graphs of 10^7
+// edges, whose hubs make them slow), what is left is searched.
+constexpr double kReduceShare = 0.5;
+
 // Parts up to this many vertices get an exact attempt.
 constexpr int kExactMaxVertices = 20000;
 // The exact attempts together take at most this share of the time left
@@ -145,7 +150,8 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
   options.layout = layout;
   options.clock = env.cpu_clock;
   options.rules.branch_max_vertices = 0;
-  options.deadline = &deadline;
+  Deadline reduce_deadline = deadline.within(deadline.unlimited() ? Deadline::kNoLimit : kReduceShare * deadline.remaining());
+  options.deadline = &reduce_deadline;
   reduce::Reduced reduced;
   const reduce::IndependentReport rep = reduce::reduce_independent_set(input, options, reduced);
   if (!rep.ok) {
@@ -208,14 +214,16 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
   }
   res.stats.searched_vertices = searched;
 
-  // The searches.
+  // The searches (none when the time is up: the parts left keep empty
+  // sets, and the set lifted from them is still independent).
+  const bool search_time = !deadline.expired();
   SearchParams part_params = params;
   part_params.para_opt = searched_parts == 1 ? params.para_opt - fixed : std::numeric_limits<double>::infinity();
   SearchEnv part_env = env;
   part_env.tick = nullptr;  // the scheduler reports the whole run's progress
   for (size_t p = 0; p < parts.size(); p++) {
     Part& part = parts[p];
-    if (part.solved) continue;
+    if (part.solved || !search_time) continue;
     const int k = part.sub->vertex_count();
     part.share = reduce::iteration_share(params.para_max_iter, k, searched);
     if (searched_locally(*part.sub)) {
@@ -245,7 +253,7 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
 
   Scheduler sched(deadline, env, params.para_opt, bound);
   for (Part& part : parts)
-    if (!part.solved) sched.add(part.search.get(), part.sub->vertex_count(), part.share, &part.slice);
+    if (part.search) sched.add(part.search.get(), part.sub->vertex_count(), part.share, &part.slice);
   sched.set_fixed(fixed);
   const ScheduleOutcome run = sched.run();
   res.iterations = run.iterations;
@@ -257,7 +265,7 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
   if (total > res.weight) {
     std::vector<std::vector<int>> sets(parts.size());
     for (size_t p = 0; p < parts.size(); p++)
-      sets[p] = parts[p].solved ? parts[p].set : parts[p].search->best_set();
+      if (parts[p].solved || parts[p].search) sets[p] = parts[p].solved ? parts[p].set : parts[p].search->best_set();
     res.vertices = reduced.lift ? reduced.lift(reduced, sets) : reduce::lift_by_map(reduced, sets);
     res.weight = total;
     res.best_iteration = run.best_iteration;
