@@ -134,3 +134,36 @@ inline std::vector<std::string> verified_report(const std::string& out, const st
   EXPECT_NEAR(weight, std::atof(l[8].c_str() + 6), 1e-4);
   return l;
 }
+
+// The graph as a DIMACS file with one `n` record per vertex (1-based).
+inline std::string dimacs(const InputGraph& in) {
+  std::string s = "p edge " + std::to_string(in.n) + " " + std::to_string(in.edges.size() / 2) + "\n";
+  char buf[64];
+  for (size_t v = 0; v < in.weights.size(); v++) {
+    std::snprintf(buf, sizeof buf, "n %zu %.17g\n", v + 1, in.weights[v]);
+    s += buf;
+  }
+  for (size_t k = 0; k + 1 < in.edges.size(); k += 2)
+    s += "e " + std::to_string(in.edges[k] + 1) + " " + std::to_string(in.edges[k + 1] + 1) + "\n";
+  return s;
+}
+
+// m distinct random edges on n vertices, weights (i mod 200) + 1: a sparse
+// graph whose kernel is large and hard for every exact method.
+inline InputGraph sparse_random_input_graph(int n, long long m, unsigned seed) {
+  std::mt19937_64 gen(seed);
+  InputGraph in;
+  in.n = n;
+  std::vector<std::vector<int>> seen(static_cast<size_t>(n));
+  while (static_cast<long long>(in.edges.size() / 2) < m) {
+    int a = static_cast<int>(gen() % static_cast<unsigned>(n)), b = static_cast<int>(gen() % static_cast<unsigned>(n));
+    if (a == b) continue;
+    if (a > b) std::swap(a, b);
+    auto& s = seen[static_cast<size_t>(a)];
+    if (std::find(s.begin(), s.end(), b) != s.end()) continue;
+    s.push_back(b);
+    in.add_edge(a, b);
+  }
+  for (int i = 0; i < n; i++) in.weights.push_back(static_cast<double>(i % 200 + 1));
+  return in;
+}

@@ -169,6 +169,29 @@ TEST(Interrupt, SignalWhileLoadingEndsAtOnce) {
   EXPECT_EQ(std::count(p.out.begin(), p.out.end(), '\n'), 4);  // the echo only
 }
 
+// A reduced independent-set run searching a kernel of thousands of vertices
+// (in turns between its parts, by the kernel's local search) stops within a
+// few scheduling slices of the signal and reports its best set, unproven.
+TEST(Interrupt, SignalDuringAReducedSearchEndsItPromptly) {
+  TempDir dir;
+  const std::string file = dir.file("hard.clq", dimacs(sparse_random_input_graph(6000, 15000, 11)));
+  for (const char* bin : {MAVU1_BIN, MAVU2_BIN}) {
+    SCOPED_TRACE(bin);
+    Child p(exec(bin, "-f " + q(file) + " -c 1 -t 100000"));
+    ASSERT_TRUE(p.searching());
+    const long ticks = p.stat(14) + p.stat(15);
+    kill(p.pid, SIGTERM);
+    const bool ended = eventually([&] { return p.stat(3) == 'Z'; });
+    const long after = p.stat(14) + p.stat(15);
+    if (!ended) kill(p.pid, SIGKILL);
+    p.wait();
+    ASSERT_TRUE(ended) << "the search went on after the signal";
+    EXPECT_EQ(p.status, 143);
+    EXPECT_LE(after - ticks, sysconf(_SC_CLK_TCK) / 4) << "CPU ticks after the signal";
+    EXPECT_NE(p.out.find("\n#optimal=0\n"), std::string::npos) << p.out;
+  }
+}
+
 TEST(OutputFailure, FullDeviceOrPipeWithoutReaderEndsWithStatus74) {
   for (const char* bin : {MAVU1_BIN, MAVU2_BIN}) {
     int p[2];
