@@ -4,7 +4,7 @@
     massive_runs.py BIN_DIR INSTANCE_DIR [WEIGHTED_DIR]
 
 Each graph runs in mavu1 and mavu2 as the programs choose (reduced when the graph is sparse,
-with at least 1000 vertices and an average degree below n/32, or too large for its conflict
+with at least 1000 vertices and an average degree below n/20, or too large for its conflict
 graph) and with -r 1. A run passes when it ends with status 0, its set is a clique of the
 file (read by weighted_runs.py's own reader) of the printed weight, that weight is the best
 known (the folder's README), and the lines of a reduced run are there (@para_reduce,
@@ -76,7 +76,7 @@ def check_run(program, path, graph, target, reduce_option):
     keys = dict(l.split("=", 1) for l in proc.stdout.split("\n") if l.startswith(("@para_reduce=", "#kernel=", "#optimal=")))
     conflicts = n * (n - 1) // 2 - len(edges)  # bytes of the bit matrix, the per-vertex arrays, the lists:
     conflict_bytes = n * ((n + 63) // 64) * 8 + n * 20 + 4 * conflicts
-    sparse = n >= 1000 and 2 * len(edges) * 32 < n * n
+    sparse = n >= 1000 and 2 * len(edges) * 20 < n * n
     reduced = bool(reduce_option) or sparse or n > 46341 or conflict_bytes > 2 << 30
     if reduced != ("@para_reduce" in keys) or (reduced and set(keys) != {"@para_reduce", "#kernel", "#optimal"}):
         return f"reduction lines {keys} for a run that {'reduced' if reduced else 'did not reduce'}"

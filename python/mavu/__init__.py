@@ -327,7 +327,7 @@ _DOC_ARGS = """
         whole conflict graph).  None: independent sets always; cliques when
         the graph has at most 500 vertices (its optimum is usually proven in
         milliseconds), or at least 1000 vertices and an average degree below
-        n/32, or is too large for its conflict graph (see
+        n/20, or is too large for its conflict graph (see
         docs/reduction.md).
 
     Ranges (ValueError naming the option and its range when outside): seed
