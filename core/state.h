@@ -156,6 +156,15 @@ struct SearchState {
   HeapArray<int> construction_scratch;
   CandidateIndex candidates;
 
+  // The search loop's own counters between two calls of it (a search run
+  // in slices resumes where it stopped): iterations without a new best, and
+  // the adaptation window's length and hits.
+  struct LoopCounters {
+    int stall = 0;
+    int window_len = 0;
+    int window_hits = 0;
+  } loop;
+
   SearchState() = default;
   SearchState(const SearchState&) = delete;
   SearchState& operator=(const SearchState&) = delete;

@@ -12,8 +12,8 @@
 #include "frontend/params.h"
 #include "frontend/report.h"
 #include "mavu/engine.h"
+#include "mavu/parts/run.h"
 #include "mavu/reduce/clique.h"
-#include "mavu/reduce/independent.h"
 #include "verify/check.h"
 #include "readers/loader.h"
 
@@ -48,50 +48,35 @@ int verify_and_report(BestSet& best, const G& graph, const RunParams& params) {
   return print_and_finish(text, best, params, nullptr);
 }
 
-// The end of a reduced run: one line and status 1 when a part's search
-// state did not fit; else the lifted set, checked by `check` (in original
-// numbers), printed with the reduction's lines.
+// The end of a reduced run: one line and status 1 when something did not
+// fit; else the lifted set, checked by `check` (in original numbers),
+// printed with the reduction's lines.
 template <mavu::engine::Variant V, class Check>
-int finish_reduced(const mavu::reduce::Reduced& reduced, mavu::reduce::Outcome& out, long long kernel,
-                   const RunParams& params, Check&& check) {
+int finish_reduced(mavu::parts::RunResult& out, const RunParams& params, Check&& check) {
   const ProgramText& text = program_text(V);
-  if (out.failed_part >= 0) {
-    const auto& part = *reduced.parts[static_cast<size_t>(out.failed_part)];
-    std::fprintf(stderr, "%s: %s\n", params.para_file, mavu::engine::search_memory_message(V, part.graph).c_str());
+  if (!out.ok) {
+    std::fprintf(stderr, "%s: %s\n", params.para_file, out.message.c_str());
     return 1;
   }
-  BestSet best{.vertices = std::move(out.vertices), .weight = out.weight, .iteration = out.iteration,
-               .end_ticks = out.end_ticks, .start_ticks = out.start_ticks};
-  const double tolerance_base = mavu::engine::base_tolerance(V);
-  if (!check(best, tolerance_base)) {
+  BestSet best{.vertices = std::move(out.vertices), .weight = out.weight, .iteration = out.best_iteration,
+               .end_ticks = out.best_ticks, .start_ticks = out.start_ticks};
+  if (!check(best, mavu::engine::base_tolerance(V))) {
     std::printf("check ERROR \n");
     flush_output(text.name);
     return 1;
   }
-  const ReductionSummary summary{kernel, out.optimal};
+  const ReductionSummary summary{out.kernel, out.optimal};
   return print_and_finish(text, best, params, &summary);
 }
 
 // A clique run on the input graph: reduce, search the kernel with the run's
-// seed and parameters, and check the set (in original numbers) against the
-// input graph.
+// seed and parameters while the exact search tries to prove it, and check
+// the set (in original numbers) against the input graph.
 template <mavu::engine::Variant V>
 int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest layout, const SearchEnv& env,
                 mavu::engine::Generator generator) {
-  mavu::reduce::CliqueOptions options;
-  options.layout = layout;
-  mavu::reduce::Reduced reduced;
-  const mavu::reduce::ReduceReport rep = mavu::reduce::reduce_clique(input, options, reduced);
-  if (rep.status != mavu::reduce::ReduceStatus::ok) {
-    std::fprintf(stderr, "%s: %s\n", params.para_file, rep.message.c_str());
-    return 1;
-  }
-  // With the target reached by the reduction's clique, no search is needed.
-  const bool search = reduced.incumbent_weight < params.para_opt;
-  mavu::reduce::Outcome out = mavu::reduce::finish(reduced, 0, [&](const LoadedGraph& kernel, BestSet& found) {
-    return !search || mavu::engine::run<V>(generator, kernel, params, env, found) == mavu::engine::RunStatus::ok;
-  });
-  return finish_reduced<V>(reduced, out, reduced.kernel_vertices(), params, [&](const BestSet& best, double base) {
+  mavu::parts::RunResult out = mavu::parts::run_clique<V>(input, params, env, generator, layout);
+  return finish_reduced<V>(out, params, [&](const BestSet& best, double base) {
     const double tolerance = visit_layout(input, [&](const auto& g) {
       return check_tolerance(base, g.v_weight.data(), g.n_vertex, best.iteration);
     });
@@ -100,24 +85,14 @@ int run_reduced(const LoadedGraph& input, const RunParams& params, LayoutRequest
   });
 }
 
-// An independent-set run with -r: reduce the file's graph, solve the small
-// kernel components exactly, search each other component with the run's
-// seed and parameters and a share of its iteration limit and of the CPU time
-// left (by vertices), and check the lifted set against the file's graph.
+// An independent-set run with reduction: the rules, the parts solved
+// exactly or searched in turns within the run's limits, and the lifted set
+// checked against the file's graph.
 template <mavu::engine::Variant V, class G>
 int run_reduced_independent(const LoadedGraph& input, const G& graph, const RunParams& params, LayoutRequest layout,
                             const SearchEnv& env, mavu::engine::Generator generator) {
-  mavu::reduce::IndependentOptions options;
-  options.layout = layout;
-  mavu::reduce::Reduced reduced;
-  const mavu::reduce::IndependentReport rep = mavu::reduce::reduce_independent_set(input, options, reduced);
-  if (!rep.ok) {
-    std::fprintf(stderr, "%s: %s\n", params.para_file, rep.message.c_str());
-    return 1;
-  }
-  const double limit = env.has_time_limit ? env.time_limit : static_cast<double>(params.para_max_seond);
-  mavu::reduce::Outcome out = mavu::reduce::search_parts<V>(reduced, params, env, generator, limit, 0);
-  return finish_reduced<V>(reduced, out, rep.kernel, params, [&](const BestSet& best, double base) {
+  mavu::parts::RunResult out = mavu::parts::run_independent<V>(input, params, env, generator, layout);
+  return finish_reduced<V>(out, params, [&](const BestSet& best, double base) {
     const double tolerance = check_tolerance(base, graph.v_weight.data(), graph.n_vertex, best.iteration);
     return check_solution(graph, best.vertices.data(), static_cast<int>(best.vertices.size()), best.weight,
                           tolerance) != 0;
@@ -145,10 +120,10 @@ int run_program(int argc, char** argv) {
   if (params.para_complement != 0) load_options.mode = InstanceMode::independent_set;
   load_options.layout = layout;
   // Clique mode: -r 1 reads the input graph for the reduction; without -r,
-  // only an instance too large for its conflict graph is.  (Independent-set
-  // runs keep their course.)
+  // only an instance that the run reduces by default (a sparse graph, or one
+  // too large for its conflict graph) is.
   if (params.para_reduce != 0)
-    load_options.clique_read = params.para_reduce == RunParams::kReduceAutomatic ? CliqueRead::input_graph_if_large
+    load_options.clique_read = params.para_reduce == RunParams::kReduceAutomatic ? CliqueRead::input_graph_if_reduced
                                                                                  : CliqueRead::input_graph;
   const LoadResult loaded = load_graph(params.para_file, graph, load_options);
   if (loaded.status != LoadStatus::ok) std::fprintf(stderr, "%s\n", loaded.message.c_str());
@@ -175,9 +150,8 @@ int run_program(int argc, char** argv) {
                                                 ? mavu::engine::Generator::own
                                                 : mavu::engine::Generator::c_library;
   if (graph.input_graph) return run_reduced<V>(graph, params, layout, env, generator);
-  // Independent-set runs reduce only when -r asks (without -r they run as
-  // they always have).
-  if (params.para_complement != 0 && params.para_reduce != 0 && params.para_reduce != RunParams::kReduceAutomatic)
+  // Independent-set runs reduce unless -r 0 says not to.
+  if (params.para_complement != 0 && params.para_reduce != 0)
     return visit_layout(graph, [&](const auto& g) {
       return run_reduced_independent<V>(graph, g, params, layout, env, generator);
     });

@@ -10,8 +10,10 @@
 struct RunParams : SearchParams {
   char para_file[1024] = "";  // -f: instance path (at most 1000 characters kept)
   int para_complement = 0;    // -c: nonzero: the file's edges are conflicts (independent-set mode)
-  // -r: nonzero: reduce a clique instance before the search; 0: never;
-  // not given (kReduceAutomatic): only an instance too large for its conflict graph.
+  // -r: nonzero: reduce the instance before the search; 0: never;
+  // not given (kReduceAutomatic): independent-set runs are reduced, clique runs
+  // where the graph is sparse or too large for its conflict graph
+  // (reduced_by_default).
   int para_reduce = kReduceAutomatic;
   static constexpr int kReduceAutomatic = -2147483647 - 1;
 };

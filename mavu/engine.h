@@ -3,9 +3,11 @@
 // from outside comes in the arguments.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/deadline.h"
 #include "core/params.h"
 #include "core/state.h"
 #include "readers/loader.h"
@@ -41,6 +43,31 @@ enum class RunStatus {
 template <Variant V>
 [[nodiscard]] RunStatus run(Generator generator, const LoadedGraph& g, const SearchParams& params, const SearchEnv& env,
                             BestSet& best);
+
+// A search run in slices (a part of a reduced run shares the time with
+// others and with exact solvers): started once, then continued by
+// run_until; its moves are those of one run() with the same parameters, cut
+// where the slices end.
+class Session {
+ public:
+  virtual ~Session() = default;
+  // Runs until the search has made `max_iterations` iterations in all, or
+  // reached the target, or `deadline` (its CPU limit, stop flag and wall
+  // deadline) ends it.  The search's progress and tick callbacks are those
+  // of the environment it started with.
+  virtual void run_until(int max_iterations, const Deadline& deadline) = 0;
+  virtual double best_weight() const = 0;
+  virtual int iterations() const = 0;
+  // The best set so far, as run() gives it.
+  virtual void best(BestSet& out) const = 0;
+};
+
+// Starts a search of variant V on g (its state and first construction, as
+// run() does before its loop); false with out_of_memory when the state does
+// not fit.
+template <Variant V>
+[[nodiscard]] RunStatus start_session(Generator generator, const LoadedGraph& g, const SearchParams& params,
+                                      const SearchEnv& env, std::unique_ptr<Session>& out);
 
 // Bytes a search of variant V allocates on g beside the graph.
 unsigned long long search_bytes(Variant variant, const LoadedGraph& g);

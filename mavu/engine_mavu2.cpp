@@ -9,4 +9,10 @@ RunStatus run<Variant::mavu2>(Generator generator, const LoadedGraph& g, const S
   return detail::run_with<Mavu2State>(generator, g, params, env, best);
 }
 
+template <>
+RunStatus start_session<Variant::mavu2>(Generator generator, const LoadedGraph& g, const SearchParams& params,
+                                        const SearchEnv& env, std::unique_ptr<Session>& out) {
+  return detail::start_session_with<Mavu2State>(generator, g, params, env, out);
+}
+
 }  // namespace mavu::engine

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "mavu/engine.h"
+#include "mavu/parts/run.h"
 #include "mavu/reduce/clique.h"
-#include "mavu/reduce/independent.h"
 #include "readers/graph_builder.h"
 #include "readers/loader.h"
 #include "verify/check.h"
@@ -164,9 +164,9 @@ Graph read_file(const std::string& path, bool independent_set) {
   auto data = std::make_shared<detail::GraphData>();
   LoadOptions options;
   if (independent_set) options.mode = InstanceMode::independent_set;
-  // A clique file too large for its conflict graph is read as its input
-  // graph, which is the conflict graph of the independent-set mode.
-  options.clique_read = CliqueRead::input_graph_if_large;
+  // A clique file that solves reduce by default is read as its input graph,
+  // which is the conflict graph of the independent-set mode.
+  options.clique_read = CliqueRead::input_graph_if_reduced;
   LoadResult loaded = load_graph(path.c_str(), data->primary, options);
   data->primary_independent = independent_set || data->primary.input_graph;
   switch (loaded.status) {
@@ -199,7 +199,7 @@ Graph sparse_independent(std::shared_ptr<detail::GraphData> data, SparseConflict
 
 Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<const double> weights,
                  bool independent_set) {
-  const long long max_n = independent_set ? kMaxVerticesSparse : kMaxVertices;
+  const long long max_n = kMaxVerticesSparse;
   if (n < 0 || n > max_n)
     return failed_graph(Status::invalid_input, format("the vertex count %lld is not between 0 and %lld", n, max_n));
   if (!weights.empty() && weights.size() != static_cast<size_t>(n))
@@ -225,9 +225,12 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
       return failed_graph(Status::invalid_input, format("edge %lld is a loop on vertex %lld", static_cast<long long>(k), x));
   }
 
+  // Both modes hold the edges as given: the conflicts of independent sets,
+  // or the input graph of cliques as lists (what the reduction reads; a
+  // clique solve without reduction builds the complement when it asks).
   auto data = std::make_shared<detail::GraphData>();
   data->n = n;
-  data->primary_independent = independent_set;
+  data->primary_independent = true;
   // Without weights every vertex weighs 1 (the files' default weights belong to the files).
   std::vector<double> ones;
   if (weights.empty()) {
@@ -260,8 +263,12 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
   auto edge_position = [&](size_t k) { return static_cast<long long>(edge_of.empty() ? k : edge_of[k]); };
 
   LoadedGraph& g = data->primary;
-  g.layout = independent_set ? choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic)
-                             : GraphLayout::dense;
+  if (independent_set) {
+    g.layout = choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic);
+  } else {
+    g.input_graph = true;
+    g.layout = searched <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
+  }
   if (g.layout == GraphLayout::sparse16)
     return sparse_independent(data, g.sparse16, searched, edges, weights.data(), edge_of);
   if (g.layout == GraphLayout::sparse32)
@@ -276,8 +283,7 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
     if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
     return built_graph(data);
   };
-  return independent_set ? build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense))
-                         : build(DenseGraphBuilder<InstanceMode::clique>(g.dense));
+  return build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense));
 }
 
 }  // namespace
@@ -340,17 +346,13 @@ StopReason stop_reason(const Result& r, const Options& o, bool wall_deadline_pas
   return StopReason::time_limit;
 }
 
-// The end of a reduced solve: out_of_memory when a part's search state did
-// not fit; else the lifted set, checked by `check`, as a Result in the
-// caller's numbering.
+// The end of a reduced solve: out_of_memory when something did not fit;
+// else the lifted set, checked by `check`, as a Result in the caller's
+// numbering.
 template <class Check>
-Result reduced_result(const detail::GraphData& data, const reduce::Reduced& reduced, reduce::Outcome& out,
-                      engine::Variant variant, const Options& o, int seed, int iterations, bool wall_deadline_passed,
-                      long long kernel, Check&& check) {
-  if (out.failed_part >= 0) {
-    const auto& part = *reduced.parts[static_cast<size_t>(out.failed_part)];
-    return failure(Status::out_of_memory, engine::search_memory_message(variant, part.graph));
-  }
+Result reduced_result(const detail::GraphData& data, parts::RunResult& out, engine::Variant variant, const Options& o,
+                      int seed, Check&& check) {
+  if (!out.ok) return failure(Status::out_of_memory, out.message);
   if (!check(out, engine::base_tolerance(variant))) return failure(Status::check_failed, "check ERROR");
   Result r;
   r.vertices = std::move(out.vertices);
@@ -358,79 +360,56 @@ Result reduced_result(const detail::GraphData& data, const reduce::Reduced& redu
     for (int& v : r.vertices) v = data.original[static_cast<size_t>(v)];
   std::sort(r.vertices.begin(), r.vertices.end());
   r.weight = out.weight;
-  r.best_iteration = out.iteration;
-  r.best_time = static_cast<double>(out.end_ticks - out.start_ticks) / 1e6;
-  r.iterations = iterations;
+  r.best_iteration = out.best_iteration;
+  r.best_time = static_cast<double>(out.best_ticks - out.start_ticks) / 1e6;
+  r.iterations = out.iterations;
   r.seed = seed;
-  r.stopped = stop_reason(r, o, wall_deadline_passed);
-  r.kernel_vertices = kernel;
+  r.stopped = out.ended_by_proof ? StopReason::proven : stop_reason(r, o, out.wall_deadline_passed);
+  r.kernel_vertices = out.kernel;
   r.proven_optimal = out.optimal;
   return r;
 }
 
 // A clique solve through the reduction (the programs' -r 1): the same
-// kernel, the same search on it, the set checked against the input graph.
-// Times count the reduction; so does the time limit.
-Result solve_reduced(const detail::GraphData& data, const Options& o, const SearchParams& p, SearchEnv env,
+// kernel, the same search and exact search on it, the set checked against
+// the input graph.  Times count the reduction; so does the time limit.
+Result solve_reduced(const detail::GraphData& data, const Options& o, const SearchParams& p, const SearchEnv& env,
                      int seed) {
-  const long start = cpu_ticks(env.cpu_clock);
   const LoadedGraph* input = data.input_graph();
   if (!input) return failure(Status::out_of_memory, "cannot allocate memory for the input graph's lists");
-  reduce::CliqueOptions options;
-  options.clock = env.cpu_clock;
-  reduce::Reduced reduced;
-  const reduce::ReduceReport rep = reduce::reduce_clique(*input, options, reduced);
-  if (rep.status != reduce::ReduceStatus::ok) return failure(Status::out_of_memory, rep.message);
-  env.time_limit = std::max(0.0, env.time_limit - static_cast<double>(cpu_ticks(env.cpu_clock) - start) / 1e6);
   const engine::Variant variant = variant_of(o.program);
-  const bool search = reduced.incumbent_weight < p.para_opt;
-  int iterations = 0;  // of every part's search
-  bool wall_deadline_passed = false;
-  reduce::Outcome out = reduce::finish(reduced, start, [&](const LoadedGraph& kernel, engine::BestSet& best) {
-    if (!search) return true;
-    const engine::RunStatus ran = variant == engine::Variant::mavu1
-                                      ? engine::run<engine::Variant::mavu1>(engine::Generator::own, kernel, p, env, best)
-                                      : engine::run<engine::Variant::mavu2>(engine::Generator::own, kernel, p, env, best);
-    iterations += best.iterations;
-    wall_deadline_passed = wall_deadline_passed || best.wall_deadline_passed;
-    return ran == engine::RunStatus::ok;
+  parts::RunResult out = variant == engine::Variant::mavu1
+                             ? parts::run_clique<engine::Variant::mavu1>(*input, p, env, engine::Generator::own,
+                                                                          LayoutRequest::automatic)
+                             : parts::run_clique<engine::Variant::mavu2>(*input, p, env, engine::Generator::own,
+                                                                          LayoutRequest::automatic);
+  return reduced_result(data, out, variant, o, seed, [&](const parts::RunResult& found, double base) {
+    const double tolerance = visit_layout(*input, [&](const auto& g) {
+      return ::check_tolerance(base, g.v_weight.data(), g.n_vertex, found.best_iteration);
+    });
+    return reduce::check_clique(*input, found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
+                                tolerance) != 0;
   });
-  return reduced_result(data, reduced, out, variant, o, seed, iterations, wall_deadline_passed,
-                        reduced.kernel_vertices(), [&](const reduce::Outcome& found, double base) {
-                          const double tolerance = visit_layout(*input, [&](const auto& g) {
-                            return ::check_tolerance(base, g.v_weight.data(), g.n_vertex, found.iteration);
-                          });
-                          return reduce::check_clique(*input, found.vertices.data(),
-                                                      static_cast<int>(found.vertices.size()), found.weight,
-                                                      tolerance) != 0;
-                        });
 }
 
 // An independent-set solve through the reduction (the programs' -c 1 -r 1):
-// the same reductions, parts and shares, the lifted set checked against the
-// graph.  Times count the reduction; so does the time limit.
+// the same rules, parts, exact attempts and searches, the lifted set checked
+// against the graph.  Times count the reduction; so does the time limit.
 Result solve_reduced_independent(const detail::GraphData& data, const LoadedGraph& loaded, const Options& o,
                                  const SearchParams& p, const SearchEnv& env, int seed) {
-  const long start = cpu_ticks(env.cpu_clock);
-  reduce::IndependentOptions options;
-  options.clock = env.cpu_clock;
-  reduce::Reduced reduced;
-  const reduce::IndependentReport rep = reduce::reduce_independent_set(loaded, options, reduced);
-  if (!rep.ok) return failure(Status::out_of_memory, rep.message);
   const engine::Variant variant = variant_of(o.program);
-  reduce::Outcome out =
-      variant == engine::Variant::mavu1
-          ? reduce::search_parts<engine::Variant::mavu1>(reduced, p, env, engine::Generator::own, env.time_limit, start)
-          : reduce::search_parts<engine::Variant::mavu2>(reduced, p, env, engine::Generator::own, env.time_limit, start);
-  return reduced_result(data, reduced, out, variant, o, seed, 0, false, rep.kernel,
-                        [&](const reduce::Outcome& found, double base) {
-                          return visit_layout(loaded, [&](const auto& g) {
-                            const double tolerance =
-                                ::check_tolerance(base, g.v_weight.data(), g.n_vertex, found.iteration);
-                            return check_solution(g, found.vertices.data(), static_cast<int>(found.vertices.size()),
-                                                  found.weight, tolerance) != 0;
-                          });
-                        });
+  parts::RunResult out = variant == engine::Variant::mavu1
+                             ? parts::run_independent<engine::Variant::mavu1>(loaded, p, env, engine::Generator::own,
+                                                                               LayoutRequest::automatic)
+                             : parts::run_independent<engine::Variant::mavu2>(loaded, p, env, engine::Generator::own,
+                                                                               LayoutRequest::automatic);
+  return reduced_result(data, out, variant, o, seed, [&](const parts::RunResult& found, double base) {
+    return visit_layout(loaded, [&](const auto& g) {
+      const double tolerance = ::check_tolerance(base, g.v_weight.data(), g.n_vertex, found.best_iteration);
+      return check_solution(g, found.vertices.data(), static_cast<int>(found.vertices.size()), found.weight,
+                            tolerance) != 0;
+    });
+  });
 }
 
 std::string check_options(const Options& o) {
@@ -491,20 +470,29 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
     env.tick_seconds = 0.1;
   }
 
-  if (!o.independent_set &&
-      (o.reduce == Reduce::on ||
-       (o.reduce == Reduce::automatic && data->primary_independent &&
-        conflict_graph_too_large(data->vertex_count(), data->edge_count_of_input()))))
-    return solve_reduced(*data, o, p, env, seed);
+  // Independent sets reduce unless told not to; cliques where the programs
+  // reduce by default, and small graphs, whose optimum the exact search
+  // proves (see Reduce).
+  const bool reduce =
+      o.independent_set
+          ? o.reduce != Reduce::off
+          : o.reduce == Reduce::on ||
+                (o.reduce == Reduce::automatic &&
+                 (data->searched <= kSmallGraphVertices ||
+                  (data->primary_independent &&
+                   reduced_by_default(data->vertex_count(), data->edge_count_of_input()))));
+  if (!o.independent_set && reduce) return solve_reduced(*data, o, p, env, seed);
   const LoadedGraph* loaded = data->conflict_graph(o.independent_set);
-  if (loaded && o.independent_set && o.reduce == Reduce::on)
-    return solve_reduced_independent(*data, *loaded, o, p, env, seed);
+  if (loaded && o.independent_set && reduce) return solve_reduced_independent(*data, *loaded, o, p, env, seed);
   if (!loaded) {
     const int n = graph.vertex_count();
     if (n > kMaxVertices)
       return failure(Status::invalid_input,
-                     format("a graph of %lld vertices loaded for one mode can be solved in the other only up to %lld "
-                            "vertices (load it for this mode: Graph::from_file(path, independent_set))",
+                     format(o.independent_set
+                                ? "a graph of %lld vertices loaded for cliques can be solved for independent sets only "
+                                  "up to %lld vertices (load it for this mode: Graph::from_file(path, true))"
+                                : "a graph of %lld vertices can be solved for cliques without reduction only up to "
+                                  "%lld vertices (solve it with reduce on or automatic)",
                             n, kMaxVertices));
     return failure(Status::out_of_memory, "cannot allocate memory for the graph of the other mode");
   }
@@ -610,6 +598,7 @@ const char* to_string(StopReason reason) {
     case StopReason::target: return "target";
     case StopReason::stop_requested: return "stop_requested";
     case StopReason::empty_graph: return "empty_graph";
+    case StopReason::proven: return "proven";
   }
   return "unknown";
 }

@@ -57,6 +57,7 @@ enum class StopReason {
   target,           // a set reached the target weight
   stop_requested,   // the StopToken asked it to stop
   empty_graph,      // a graph without vertices: nothing to search
+  proven,           // the set was proven optimal (reduced solves end there)
 };
 
 namespace detail {
@@ -76,18 +77,24 @@ class MAVU_API Graph {
   // record weighs ((i + 1) mod 200) + 1, the files' convention).  With
   // independent_set, the file is read for independent-set solves, as the
   // programs' -c 1 reads it: its edges are the conflicts, so sparse graphs of
-  // millions of vertices load.  A Graph solves in either mode; the mode it
-  // was not read for is built as the complement, for at most 46341 vertices.
+  // millions of vertices load; so does a clique file that the solves
+  // reduce by default (a sparse graph of 1000 vertices or more, see
+  // docs/reduction.md), as its edge lists.  A Graph solves in either mode;
+  // the conflict graph a solve needs and the Graph does not hold is built
+  // as the complement, for at most 46341 vertices (a reduced solve needs
+  // none: it works on the edge lists).
   [[nodiscard]] static Graph from_file(const std::string& path, bool independent_set = false);
 
   // n vertices, edges as 0-based pairs (distinct; a loop is refused), one
   // weight per vertex (finite, zero or more; a zero-weight vertex adds
   // nothing to a set, which may or may not hold it), or no weights: every
-  // vertex weighs 1.  For cliques (independent_set false) n is at most 46341
-  // and the graph is held as a bit matrix; for independent sets the edges
-  // are the conflicts and are held in the layout the programs' -c 1 chooses
-  // (compressed lists for sparse graphs), up to 2^31 - 1 vertices.  n = 0
-  // gives an empty graph, whose solve returns the empty set.
+  // vertex weighs 1.  Up to 2^31 - 1 vertices.  For cliques (independent_set
+  // false) the edges are held as lists, as the reduction reads them, and the
+  // conflict graph of a solve without reduction is built when it first asks
+  // (at most 46341 vertices); for independent sets the edges are the
+  // conflicts and are held in the layout the programs' -c 1 chooses
+  // (compressed lists for sparse graphs).  n = 0 gives an empty graph, whose
+  // solve returns the empty set.
   [[nodiscard]] static Graph from_edges(int n, std::span<const std::pair<int, int>> edges,
                                         std::span<const double> weights = {}, bool independent_set = false);
   // The same with the edges and weights written in braces.
@@ -129,14 +136,23 @@ enum class Program {
   mavu2,  // conflict-count partition with a sampled last list, for large sparse instances
 };
 
-// Whether a clique solve reduces the graph first (the programs' -r; see
-// docs/reduction.md): peel the vertices that cannot be in a heavier clique
-// than a first greedy one, search only the kernel left.
+// Whether a solve reduces the graph first (the programs' -r; see
+// docs/reduction.md and docs/reduction-mis.md) and solves exactly what it
+// can of the kernel, searching the rest; a reduced solve ends as soon as
+// its set is proven optimal (StopReason::proven).
 enum class Reduce {
-  automatic,  // only a graph too large for its conflict graph (above 46341 vertices or 2 GiB)
+  // Independent sets: always.  Cliques: where the programs reduce by
+  // default (a sparse graph of 1000 vertices or more, or one too large for
+  // its conflict graph), and every graph of at most kSmallGraphVertices
+  // vertices, whose optimum the exact search usually proves in milliseconds.
+  automatic,
   on,
-  off,
+  off,  // the programs' -r 0: the search of the whole conflict graph
 };
+
+// Graphs up to this many vertices are solved through the reduction and the
+// exact search by Reduce::automatic, whatever their density.
+inline constexpr int kSmallGraphVertices = 500;
 
 // What a progress callback is told.
 struct Progress {
@@ -163,9 +179,7 @@ struct Options {
   int depth = option_default<int>(OptionId::depth);                        // -l
   int directed_percent = option_default<int>(OptionId::directed_percent);  // -p
   bool independent_set = false;      // maximum weight independent set instead of clique
-  // -r.  Independent-set solves reduce only with on (automatic: as off):
-  // the kernel's small components solved exactly, the others searched (the
-  // programs' -c 1 -r 1, docs/reduction-mis.md).
+  // -r (see Reduce).
   Reduce reduce = Reduce::automatic;
   const StopToken* stop = nullptr;   // optional; must outlive the solve
   // Optional: called from the solving thread at most every 0.1 s of wall
@@ -195,7 +209,7 @@ struct [[nodiscard]] Result {
   // left after the rules, the exactly solved components included); -1: no
   // reduction ran.
   long long kernel_vertices = -1;
-  bool proven_optimal = false;     // the reduction proved the set optimal
+  bool proven_optimal = false;     // the set is proven optimal (reduced solves)
   bool ok() const { return status == Status::ok; }
 };
 

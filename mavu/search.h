@@ -85,13 +85,18 @@ int evaluate_rest(SearchState<P, R>& s, int& vertex_out) {
     return evaluate_list_max(s, s.rest_lst, vertex_out);
 }
 
+// Runs the loop until max_iter iterations (counted over the whole search),
+// the target, a stop or the time limit.  The loop's counters come from and
+// go back to s.loop, so a search run in several calls makes the same moves
+// as one run in one call.
 template <class P, class R>
 void tabu_search(SearchState<P, R>& s, int max_iter) {
   const SearchParams& p = s.params;
-  int stall = 0;
-  [[maybe_unused]] int window_len = 0, window_hits = 0;  // adaptive threshold only
+  int stall = s.loop.stall;
+  [[maybe_unused]] int window_len = s.loop.window_len, window_hits = s.loop.window_hits;  // adaptive threshold only
+  auto keep_counters = [&] { s.loop = {stall, window_len, window_hits}; };
   for (;;) {
-    if (!loop_continues(s, max_iter)) return;
+    if (!loop_continues(s, max_iter)) return keep_counters();
     int v = -1;
     if (evaluate_list_max(s, s.pos_lst, v)) {
       if constexpr (P::kAdaptiveThreshold) window_hits++;
@@ -99,7 +104,7 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
       if (s.cur_weight > s.best_weight) {
         stall = 0;
         record_current(s);
-        if (s.cur_weight >= p.para_opt) return;
+        if (s.cur_weight >= p.para_opt) return keep_counters();
       } else {
         stall++;
       }
@@ -138,14 +143,21 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
   }
 }
 
-// One search: initial state, first construction (and, with the adaptive
-// threshold, its starting estimate), then the loop.  False when the state
-// could not be allocated (nothing was searched).
+// The start of a search: initial state, first construction (and, with the
+// adaptive threshold, its starting estimate).  False when the state could
+// not be allocated (nothing was searched).
 template <class P, class R>
-bool solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
+bool start_search(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
   if (!init_data(s, g, params, env)) return false;
   random_construction(s);
   if constexpr (P::kAdaptiveThreshold) estimate_init_thresh(s);
+  return true;
+}
+
+// One search: its start, then the loop.
+template <class P, class R>
+bool solve(SearchState<P, R>& s, const graph_of_t<P>& g, const SearchParams& params, const SearchEnv& env = {}) {
+  if (!start_search(s, g, params, env)) return false;
   tabu_search(s, params.para_max_iter);
   return true;
 }

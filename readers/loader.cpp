@@ -113,6 +113,11 @@ bool conflict_graph_too_large(long long n, long long m) {
   return conflict_graph_bytes(n, pairs - std::min(std::max(m, 0LL), pairs)) > kMaxConflictBytes;
 }
 
+bool reduced_by_default(long long n, long long m) {
+  if (conflict_graph_too_large(n, m)) return true;
+  return n >= kReduceMinVertices && 2 * m * kReduceDegreeDivisor < n * n;
+}
+
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request) {
   const GraphLayout sparse = n <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
   if (request == LayoutRequest::dense) return GraphLayout::dense;
@@ -143,7 +148,7 @@ bool read_any_layout(Reader& reader, LoadedGraph& g, const LoadOptions& options,
   const int max_vertices =
       (independent && options.layout != LayoutRequest::dense) || may_read_input ? 2147483647 : kMaxVertices;
   if (!reader.read_header(n, m, max_vertices)) return false;
-  g.input_graph = may_read_input && (options.clique_read == CliqueRead::input_graph || conflict_graph_too_large(n, m));
+  g.input_graph = may_read_input && (options.clique_read == CliqueRead::input_graph || reduced_by_default(n, m));
   if (!independent && !g.input_graph) {
     g.layout = choose_layout(n, n * (n - 1) / 2 - m, options.layout);
     DenseGraphBuilder<InstanceMode::clique> b(g.dense);

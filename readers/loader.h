@@ -40,7 +40,7 @@ inline constexpr long long kSparseDegreeDivisor = 16;
 GraphLayout choose_layout(long long n, long long n_edge, LayoutRequest request);
 
 // Conflict graphs of more than this many bytes are not built for a clique
-// instance read with CliqueRead::input_graph_if_large.
+// instance read with CliqueRead::input_graph_if_reduced.
 inline constexpr unsigned long long kMaxConflictBytes = 2ull << 30;
 
 // Whether the conflict graph of a clique instance of n vertices and m edges
@@ -48,12 +48,25 @@ inline constexpr unsigned long long kMaxConflictBytes = 2ull << 30;
 // kMaxConflictBytes in the bit-matrix layout the loader builds it in.
 bool conflict_graph_too_large(long long n, long long m);
 
+// Whether a clique instance of n vertices and m edges is reduced when the
+// run does not say (no -r): when its conflict graph is too large, and when
+// the graph is sparse (an average degree below n / kReduceDegreeDivisor) and
+// has at least kReduceMinVertices vertices.  Measured (docs/reduction.md):
+// on such graphs the reduction leaves a small kernel, or none, and proves
+// the optimum, where the search on the complement takes hundreds of
+// megabytes and seconds; every classic dense benchmark graph (the DIMACS
+// and BHOSLIB sets, the sparsest a c-fat graph of 500 vertices and average
+// degree 18) stays on the search of its conflict graph.
+inline constexpr long long kReduceMinVertices = 1000;
+inline constexpr long long kReduceDegreeDivisor = 32;
+bool reduced_by_default(long long n, long long m);
+
 // What load_graph builds for a clique instance: its conflict graph (the
 // search's input), or its input graph (the compressed layout holding the
 // file's edges as lists, as for an independent-set instance, for the
-// reduction of mavu/reduce/), or the input graph only when the conflict
-// graph is too large (conflict_graph_too_large).
-enum class CliqueRead { conflict_graph, input_graph, input_graph_if_large };
+// reduction of mavu/reduce/), or the input graph only where the run reduces
+// by default (reduced_by_default).
+enum class CliqueRead { conflict_graph, input_graph, input_graph_if_reduced };
 
 struct LoadOptions {
   InstanceMode mode = InstanceMode::clique;

@@ -24,8 +24,9 @@ struct LibRun {
   double target;
 };
 
-// The set, the #objv and #bestiter lines of the program's run with these options.
-std::string program_run(const LibRun& r, int complement = 0, const char* more = "") {
+// The set, the #objv and #bestiter lines of the program's run with these
+// options (without reduction unless `more` says otherwise).
+std::string program_run(const LibRun& r, int complement = 0, const char* more = "-r 0") {
   char cmd[2048];
   std::snprintf(cmd, sizeof cmd, "'%s' -f '%s' -t 1000 -s %d -i %d -l %d -p %d -o %.17g -c %d %s",
                 r.program == mavu::Program::mavu1 ? MAVU1_BIN : MAVU2_BIN, r.file.c_str(), r.seed, r.iterations,
@@ -59,6 +60,7 @@ mavu::Options options(const LibRun& r) {
   o.depth = r.depth;
   o.directed_percent = r.directed;
   o.target = r.target;
+  o.reduce = mavu::Reduce::off;
   return o;
 }
 
@@ -190,10 +192,11 @@ TEST(LibraryReduce, ReducedSolvesGiveTheProgramsRuns) {
   std::remove(planted.c_str());
 }
 
-// Independent-set solves with Reduce::on give the programs' -c 1 -r 1 runs:
-// one searched part (p_hat300-1: no rule applies), two searched parts (two
-// disjoint copies of it: each gets half the iterations), and a graph the
-// reduction and branch and reduce settle (MANN_a27, proven optimal).
+// Independent-set solves with Reduce::on give the programs' -c 1 -r 1 runs,
+// and Reduce::automatic their -c 1 runs: one dense part (p_hat300-1: no rule
+// applies, searched by the tabu search), two of them (two disjoint copies:
+// each gets half the iterations), and a graph the reduction and the exact
+// search settle (MANN_a27, proven optimal).
 TEST(LibraryReduce, IndependentSetSolvesGiveTheProgramsReducedRuns) {
   const std::string twice = testing::TempDir() + "mavu_lib_twice_" + std::to_string(getpid()) + ".clq";
   {
@@ -225,7 +228,12 @@ TEST(LibraryReduce, IndependentSetSolvesGiveTheProgramsReducedRuns) {
     EXPECT_EQ(library_run(r, res) + "#kernel=" + std::to_string(res.kernel_vertices) +
                   "\n#optimal=" + std::to_string(res.proven_optimal) + "\n",
               expected);
-    o.reduce = mavu::Reduce::automatic;  // independent-set solves reduce only when asked
+    o.reduce = mavu::Reduce::automatic;  // independent-set solves reduce unless told not to, as -c 1 alone
+    const mavu::Result automatic = mavu::solve(mavu::Graph::from_file(r.file, true), o);
+    EXPECT_EQ(library_run(r, automatic) + "#kernel=" + std::to_string(automatic.kernel_vertices) +
+                  "\n#optimal=" + std::to_string(automatic.proven_optimal) + "\n",
+              program_run(r, 1, ""));
+    o.reduce = mavu::Reduce::off;
     const mavu::Result plain = mavu::solve(mavu::Graph::from_file(r.file, true), o);
     EXPECT_EQ(library_run(r, plain), program_run(r, 1));
     EXPECT_EQ(plain.kernel_vertices, -1);
@@ -298,6 +306,7 @@ TEST(LibraryStop, AStopFromAnotherThreadEndsTheSolveWithItsBestSet) {
   const mavu::Graph g = mavu::Graph::from_file(kData + "/keller4.clq");
   mavu::StopToken stop;
   mavu::Options o;
+  o.reduce = mavu::Reduce::off;  // the search alone (the exact search would prove keller4 at once)
   o.stop = &stop;
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -313,6 +322,7 @@ TEST(LibraryStop, AStopFromAnotherThreadEndsTheSolveWithItsBestSet) {
   EXPECT_LT(seconds, 10.0);
   // Stopped before the first iteration: the starting set, as after -i 0.
   mavu::Options zero;
+  zero.reduce = mavu::Reduce::off;
   zero.max_iterations = 0;
   const mavu::Result at_start = mavu::solve(g, o), no_iterations = mavu::solve(g, zero);
   EXPECT_EQ(at_start.stopped, mavu::StopReason::stop_requested);
@@ -362,6 +372,7 @@ TEST(LibraryStop, TheResultSaysWhyItStoppedAndAfterHowManyIterations) {
   };
   for (const auto& [set, reason] : cases) {
     mavu::Options o;
+    o.reduce = mavu::Reduce::off;  // the search alone (the exact search would prove keller4 at once)
     if (set) {
       set(o);
     } else {

@@ -5,9 +5,13 @@
 // optima and lifting equals the brute-force optimum, and the lifted set is
 // independent and weighs what the reduction says; branch and reduce with a
 // lower bound finds the optimum only when it beats the bound, and the clique
-// cover bound is never below the optimum.
+// cover bound is never below the optimum.  Shapes made for a rule (twins
+// copied, bipartite graphs for the LP rule, heavy hubs for the clique-cover
+// test) check that the rule fired.  A deadline stops the reduction and
+// branch and reduce promptly, leaving a valid partial reduction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,6 +25,9 @@ using mavu::reduce::MwisOptions;
 using mavu::reduce::MwisReduction;
 using Graph = SparseConflictGraph<uint16_t>;
 
+// The rule a shape is made for: it must fire in some trial.
+enum class Fires { any, twins, clique, lp };
+
 struct Shape {
   const char* name;
   int n;
@@ -30,6 +37,10 @@ struct Shape {
   int exact_max;     // components solved by the mask branch and bound up to this size
   bool branch;       // larger ones by branch and reduce (else all left as parts)
   long budget;       // branches of branch and reduce per component
+  bool bipartite = false;  // edges only between the two halves (even and odd vertices)
+  int twins = 0;           // vertices turned into twins of others (same neighbours, not adjacent)
+  int hubs = 0;            // vertices made heavy (weight times the number of vertices)
+  Fires fires = Fires::any;
 };
 
 // Brute force over the independent sets of the vertices in `vs` (enumerated
@@ -66,21 +77,32 @@ class MwisReduce : public ::testing::TestWithParam<Shape> {};
 TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
   const Shape sh = GetParam();
   std::mt19937 gen(12345);
+  long long fired = 0;
   for (int trial = 0; trial < 1000; trial++) {
     SCOPED_TRACE("trial " + std::to_string(trial));
     const int n = sh.n;
     std::vector<std::vector<char>> adj(static_cast<size_t>(n), std::vector<char>(static_cast<size_t>(n), 0));
-    std::vector<ConflictPair> pairs;
     std::bernoulli_distribution coin(sh.edge_prob);
     for (int a = 0; a < n; a++)
       for (int b = a + 1; b < n; b++)
-        if ((sh.path && b == a + 1) || coin(gen)) {
+        if ((sh.path && b == a + 1) || ((!sh.bipartite || (a + b) % 2 == 1) && coin(gen)))
           adj[static_cast<size_t>(a)][static_cast<size_t>(b)] = adj[static_cast<size_t>(b)][static_cast<size_t>(a)] = 1;
-          pairs.push_back({static_cast<uint32_t>(a), static_cast<uint32_t>(b)});
-        }
+    for (int t = 0; t < sh.twins; t++) {  // vertex c becomes a twin of vertex o
+      const int c = static_cast<int>(gen() % static_cast<unsigned>(n)), o = static_cast<int>(gen() % static_cast<unsigned>(n));
+      if (c == o) continue;
+      for (int y = 0; y < n; y++) {
+        const char e = y != c && y != o && adj[static_cast<size_t>(o)][static_cast<size_t>(y)];
+        adj[static_cast<size_t>(c)][static_cast<size_t>(y)] = adj[static_cast<size_t>(y)][static_cast<size_t>(c)] = e;
+      }
+    }
+    std::vector<ConflictPair> pairs;
+    for (int a = 0; a < n; a++)
+      for (int b = a + 1; b < n; b++)
+        if (adj[static_cast<size_t>(a)][static_cast<size_t>(b)]) pairs.push_back({static_cast<uint32_t>(a), static_cast<uint32_t>(b)});
     std::vector<double> w(static_cast<size_t>(n));
     std::uniform_int_distribution<int> weight(1, sh.max_weight);
     for (auto& x : w) x = weight(gen);
+    for (int h = 0; h < sh.hubs; h++) w[gen() % static_cast<unsigned>(n)] *= n;
     Graph g;
     ASSERT_EQ(sparse_from_pairs(g, n, pairs.data(), static_cast<long long>(pairs.size()), w.data()), 0);
     std::vector<int> all(static_cast<size_t>(n));
@@ -112,6 +134,11 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
     options.branch_max_vertices = sh.branch ? 1000 : 0;
     options.branch_budget = sh.budget;
     ASSERT_TRUE(r.run(g, options));
+    const auto& st = r.stats();
+    fired += sh.fires == Fires::twins ? st.twins
+           : sh.fires == Fires::clique ? st.clique_taken
+           : sh.fires == Fires::lp     ? st.lp_taken + st.lp_removed
+                                       : 1;
     // Each part solved by brute force on its own kernel graph.
     double total = r.fixed_weight();
     std::vector<int> chosen;
@@ -140,6 +167,7 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
     EXPECT_EQ(weight_of_set, total);
     if (::testing::Test::HasFailure()) return;
   }
+  EXPECT_GT(fired, 0) << "the rule the shape is made for never fired";
 }
 
 const Shape kShapes[] = {
@@ -156,9 +184,82 @@ const Shape kShapes[] = {
     {"TwoWeights", 18, 0.2, true, 2, 0, false, 0},
     {"TinyBudgets", 20, 0.15, false, 50, 8, true, 3},
     {"HardBranchAndReduce", 32, 0.2, false, 100, 0, true, 100000},
+    {"Twins", 22, 0.2, false, 20, 0, false, 0, false, 6, 0, Fires::twins},
+    {"TwinsBranchAndReduce", 24, 0.25, false, 20, 0, true, 100000, false, 6, 0, Fires::twins},
+    {"Bipartite", 24, 0.2, false, 30, 0, false, 0, true, 0, 0, Fires::lp},
+    {"BipartiteEqualWeights", 24, 0.2, false, 1, 0, false, 0, true, 0, 0, Fires::lp},
+    {"BipartiteBranchAndReduce", 28, 0.25, false, 30, 0, true, 100000, true, 0, 0, Fires::lp},
+    {"HeavyHubs", 20, 0.35, false, 10, 0, false, 0, false, 0, 3, Fires::clique},
+    {"HeavyHubsBranchAndReduce", 24, 0.35, false, 10, 0, true, 100000, false, 0, 3, Fires::clique},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, MwisReduce, ::testing::ValuesIn(kShapes),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A random graph of n vertices and about m edges, weights 1..1000.
+void random_graph(SparseConflictGraph<uint32_t>& g, int n, long long m, uint64_t seed) {
+  std::mt19937_64 gen(seed);
+  std::vector<ConflictPair> pairs;
+  for (long long e = 0; e < m; e++) {
+    const uint32_t a = static_cast<uint32_t>(gen() % static_cast<uint64_t>(n)), b = static_cast<uint32_t>(gen() % static_cast<uint64_t>(n));
+    if (a != b) pairs.push_back({std::min(a, b), std::max(a, b)});
+  }
+  std::sort(pairs.begin(), pairs.end(), [](auto x, auto y) { return x.a != y.a ? x.a < y.a : x.b < y.b; });
+  pairs.erase(std::unique(pairs.begin(), pairs.end(), [](auto x, auto y) { return x.a == y.a && x.b == y.b; }), pairs.end());
+  std::vector<double> w(static_cast<size_t>(n));
+  for (auto& x : w) x = static_cast<double>(1 + gen() % 1000);
+  ASSERT_EQ(sparse_from_pairs(g, n, pairs.data(), static_cast<long long>(pairs.size()), w.data()), 0);
+}
+
+double thread_seconds() { return static_cast<double>(cpu_ticks(CLOCK_THREAD_CPUTIME_ID)) / 1e6; }
+
+// The reduction of a graph it needs far longer than 20 ms for stops within
+// a few milliseconds of the deadline; what it leaves lifts to independent sets.
+TEST(MwisDeadline, TheReductionStopsPromptlyAndLeavesAValidPartialReduction) {
+  SparseConflictGraph<uint32_t> g;
+  random_graph(g, 400000, 1600000, 7);
+  MwisReduction r;
+  const double start = thread_seconds();
+  Deadline d(CLOCK_THREAD_CPUTIME_ID, cpu_ticks(CLOCK_THREAD_CPUTIME_ID), 0.02);
+  ASSERT_TRUE(r.run(g, MwisOptions{}, &d));
+  const double spent = thread_seconds() - start;
+  EXPECT_TRUE(r.stopped());
+  EXPECT_LT(spent, 0.02 + 0.2) << "the split of what is left included";
+  ASSERT_FALSE(r.parts().empty());
+  EXPECT_TRUE(mavu::reduce::is_independent(g, r.lift({})));
+  // A maximal independent set of each part (greedy in part order) lifts to an independent set.
+  std::vector<int> chosen;
+  std::vector<char> blocked(static_cast<size_t>(g.n_vertex), 0);
+  for (int p = 0; p < static_cast<int>(r.parts().size()); p++) {
+    const auto& part = r.parts()[static_cast<size_t>(p)];
+    std::vector<std::vector<int>> nb(part.size());
+    for (const ConflictPair& e : r.part_pairs(p)) {
+      nb[e.a].push_back(static_cast<int>(e.b));
+      nb[e.b].push_back(static_cast<int>(e.a));
+    }
+    std::vector<char> out(part.size(), 0);
+    for (size_t i = 0; i < part.size(); i++)
+      if (!out[i]) {
+        chosen.push_back(part[i]);
+        for (int j : nb[i]) out[static_cast<size_t>(j)] = 1;
+      }
+  }
+  EXPECT_TRUE(mavu::reduce::is_independent(g, r.lift(chosen)));
+}
+
+// Branch and reduce on a component it cannot settle gives up within a few
+// milliseconds of the deadline, however large its budget.
+TEST(MwisDeadline, BranchAndReduceGivesUpPromptly) {
+  SparseConflictGraph<uint32_t> g;
+  random_graph(g, 3000, 12000, 11);
+  long budget = 1L << 40;
+  std::vector<int> set;
+  double weight = 0;
+  const double start = thread_seconds();
+  Deadline d(CLOCK_THREAD_CPUTIME_ID, cpu_ticks(CLOCK_THREAD_CPUTIME_ID), 0.02);
+  EXPECT_FALSE(mavu::reduce::branch_and_reduce(g, -1, budget, set, weight, MwisOptions{}, &d));
+  EXPECT_LT(thread_seconds() - start, 0.02 + 0.03);
+  EXPECT_TRUE(d.expired());
+}
 
 }  // namespace

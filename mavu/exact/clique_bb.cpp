@@ -1,6 +1,7 @@
 #include "mavu/exact/clique_bb.h"
 
 #include <algorithm>
+#include <climits>
 #include <bit>
 #include <cmath>
 #include <new>
@@ -113,15 +114,20 @@ struct CliqueBB::State {
 
   Deadline* deadline = nullptr;
   long work = 0;
+  long long total_work = 0;   // work units over all calls (counted at the polls)
+  long long work_limit = 0;   // this call ends once total_work reaches it
   bool stopped = false;
 
   bool removable(double b) const { return b + margin <= lower; }
 
+  // The work limit is tested at the polls only, so a call that ends by it
+  // ends at the same point on every machine.
   bool poll(long units) {
     work += units;
     if (work < kPollWork) return false;
+    total_work += work;
     work = 0;
-    if (deadline->expired()) stopped = true;
+    if (total_work >= work_limit || deadline->expired()) stopped = true;
     return stopped;
   }
 
@@ -729,15 +735,16 @@ void CliqueBB::raise_lower(double weight, const std::vector<int>& set) {
   s_->sweep = true;
 }
 
-ExactStatus CliqueBB::run(Deadline& deadline) {
+ExactStatus CliqueBB::run(Deadline& deadline, long long max_work) {
   if (!s_) return ExactStatus::no_memory;
   State& st = *s_;
   if (st.status != ExactStatus::interrupted) return st.status;
   st.deadline = &deadline;
   st.stopped = false;
+  st.work_limit = max_work >= LLONG_MAX - st.total_work ? LLONG_MAX : st.total_work + max_work;
   try {
     while (st.next < st.k) {
-      if (deadline.expired()) return st.status;
+      if (st.total_work >= st.work_limit || deadline.expired()) return st.status;
       if (st.sweep) st.sweep_all();
       const bool forward = st.opt.order == SubproblemOrder::degeneracy;
       const int v = forward ? st.next : st.k - 1 - st.next;
@@ -766,6 +773,7 @@ const std::vector<int>& CliqueBB::best_set() const {
   static const std::vector<int> none;
   return s_ ? s_->best : none;
 }
+long long CliqueBB::work() const { return s_ ? s_->total_work : 0; }
 const CliqueBBStats& CliqueBB::stats() const {
   static const CliqueBBStats none;
   return s_ ? s_->stats : none;

@@ -26,6 +26,7 @@
 // buffers grow with the largest subproblem and are kept.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -99,10 +100,15 @@ class CliqueBB {
   // best known, and the graph is peeled again with its weight.
   void raise_lower(double weight, const std::vector<int>& set);
 
-  // Works until the proof is complete (proven) or `deadline` expires
-  // (interrupted; call again to go on).  Polls the deadline every few
-  // thousand word operations, in the search of a subproblem as between them.
-  ExactStatus run(Deadline& deadline);
+  // Works until the proof is complete (proven), `deadline` expires or the
+  // call has done `max_work` units of work (interrupted; call again to go
+  // on).  Polls the deadline every few thousand word operations, in the
+  // search of a subproblem as between them; the work units (word operations,
+  // roughly) are counted at the same polls, so a call ended by its work
+  // limit ends at the same point on every machine.
+  ExactStatus run(Deadline& deadline, long long max_work = LLONG_MAX);
+  // Work units done over all calls.
+  long long work() const;
 
   ExactStatus status() const;
   double best_weight() const;

@@ -35,7 +35,17 @@ class CliquePeeler {
 
   using Graph = SparseConflictGraph<V>;
 
-  CliquePeeler(const Graph& g, clockid_t clock) : g_(g), n_(g.n_vertex), clock_(clock) {}
+  CliquePeeler(const Graph& g, clockid_t clock, Deadline* deadline)
+      : g_(g), n_(g.n_vertex), clock_(clock), deadline_(deadline) {}
+
+  // True once the deadline has expired: polled every few thousand list
+  // entries walked; the peeling then stops where it is.
+  bool cut() {
+    if (cut_ || deadline_ == nullptr) return cut_;
+    if (++polls_ < 64) return false;
+    polls_ = 0;
+    return cut_ = deadline_->expired();
+  }
 
   bool init() {
     const size_t n = static_cast<size_t>(n_);
@@ -77,6 +87,7 @@ class CliquePeeler {
     for (;;) {
       rounds++;
       peel();
+      if (cut_) break;
       const double before = best_;
       if (construct) greedy(alive_list_, budget);
       if (best_ == before) break;
@@ -155,11 +166,12 @@ class CliquePeeler {
       for (int v : alive_list_)
         if (alive_[static_cast<size_t>(v)] && removable(bound_[static_cast<size_t>(v)])) remove_cascade(v);
       compact();
-      if (alive_list_.empty()) return;
+      if (alive_list_.empty() || cut()) return;
       refresh_local();
       core_numbers();
       std::vector<int> out;
       for (size_t i = 0; i < lvert_.size(); i++) {
+        if ((i & 1023) == 0 && cut()) return;
         colour_maxima(static_cast<int>(i), [](int) { return true; });
         if (removable(weight(lvert_[i]) + top_sum(core_[i]))) out.push_back(lvert_[i]);
       }
@@ -266,6 +278,7 @@ class CliquePeeler {
       for (int e = 0; e < ldegree(i); e++) work += std::min(ldegree(i), ldegree(ladj(i)[e]));
     if (work > kEdgeRuleBudget * (static_cast<long long>(n_) + 2 * g_.n_edge)) return;
     for (int i = 0; i < k; i++) {
+      if (cut()) return;
       const int v = lvert_[static_cast<size_t>(i)];
       stamp_round();
       for (int e = 0; e < ldegree(i); e++) stamp_[static_cast<size_t>(ladj(i)[e])] = stamp_now_;
@@ -380,7 +393,7 @@ class CliquePeeler {
     std::vector<int> cand, clique, next;
     std::vector<double> score;
     for (int v : starts) {
-      if (work > budget) break;
+      if (work > budget || cut()) break;
       if (!alive_[static_cast<size_t>(v)] || removable(bound_[static_cast<size_t>(v)])) continue;
       cand.clear();
       clique.assign(1, v);
@@ -449,6 +462,9 @@ class CliquePeeler {
   const Graph& g_;
   const int n_;
   const clockid_t clock_;
+  Deadline* deadline_;
+  bool cut_ = false;
+  int polls_ = 0;
   double margin_ = 0;
   double best_ = 0;   // the weight of best_set_
   double known_ = 0;  // a weight known from outside
@@ -543,7 +559,7 @@ ReduceReport build_kernel(const SparseConflictGraph<V>& g, const std::vector<int
 
 template <class V>
 ReduceReport reduce_on(const SparseConflictGraph<V>& g, const CliqueOptions& options, Reduced& out) {
-  auto peeler = std::make_shared<CliquePeeler<V>>(g, options.clock);
+  auto peeler = std::make_shared<CliquePeeler<V>>(g, options.clock, options.deadline);
   if (!peeler->init()) return {ReduceStatus::no_memory, reduction_memory_message(g)};
   ReduceReport rep;
   rep.rounds = peeler->reduce(options.known_weight, options.first_clique);
@@ -552,6 +568,11 @@ ReduceReport reduce_on(const SparseConflictGraph<V>& g, const CliqueOptions& opt
   out.incumbent_weight = peeler->best();
   out.incumbent_ticks = peeler->best_ticks();
   out.exact = true;
+  rep.cut = peeler->cut();
+  if (rep.cut) {
+    rep.kernel = static_cast<long long>(peeler->alive().size());
+    return rep;
+  }
   if (!peeler->alive().empty()) {
     auto part = std::make_unique<SubInstance>();
     const int rounds = rep.rounds;

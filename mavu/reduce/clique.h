@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "core/deadline.h"
 #include "mavu/reduce/kernel.h"
 #include "readers/loader.h"
 
@@ -21,6 +22,9 @@ struct CliqueOptions {
   // the larger of it and the first clique.
   double known_weight = 0;
   bool first_clique = true;  // false: no greedy construction (the incumbent stays empty)
+  // When it expires, the reduction ends with the first clique and no kernel
+  // (ReduceReport::cut): what was not peeled yet is not searched.
+  Deadline* deadline = nullptr;
 };
 
 enum class ReduceStatus {
@@ -35,6 +39,7 @@ struct ReduceReport {
   long long kernel = 0;  // kernel vertices
   unsigned long long kernel_bytes = 0;  // bytes of the kernel's conflict graph
   int rounds = 0;       // peeling rounds run
+  bool cut = false;     // the deadline ended the reduction: no kernel was built
 };
 
 // Reduces the clique instance whose input graph is `input`: an

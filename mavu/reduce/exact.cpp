@@ -39,20 +39,23 @@ bool induced(const SparseConflictGraph<uint32_t>& g, const std::vector<uint8_t>&
 // Branches nested deeper than this give up: every level holds its graphs
 // and its reduction, so the depth bounds the memory (a small multiple of
 // the component's size per level).
-constexpr int kMaxDepth = 48;
+constexpr int kMaxDepth = 400;
 
 bool reduce_and_branch(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                       double& weight, const MwisOptions& options, int depth);
+                       double& weight, const MwisOptions& options, int depth, Deadline* deadline);
 
-bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                      double& weight, const MwisOptions& options, int depth) {
-  if (depth > kMaxDepth) return false;
+// Branches on a component g of a reduced graph whose upper bound (no
+// independent set of g weighs more) is `bound`.
+bool branch_component(const SparseConflictGraph<uint32_t>& g, double bound, double lower, long& budget,
+                      std::vector<int>& set, double& weight, const MwisOptions& options, int depth,
+                      Deadline* deadline) {
+  if (depth > kMaxDepth || (deadline != nullptr && deadline->expired())) return false;
   set.clear();
   weight = kNone;
   // The two subgraphs a branch builds cost about its graph's size.
   budget -= 1 + g.n_vertex + g.n_edge;
   if (budget < 0) return false;
-  if (clique_cover_bound(g) <= lower) return true;
+  if (bound <= lower) return true;
   int v = 0;
   for (int u = 1; u < g.n_vertex; u++)
     if (g.v_edge_count[u] > g.v_edge_count[v]) v = u;
@@ -64,7 +67,7 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
   keep[static_cast<size_t>(v)] = 0;
   for (int i = 0; i < g.v_edge_count[v]; i++) keep[g.v_adj[v][i]] = 0;
   const double wv = g.v_weight[v];
-  if (!induced(g, keep, sub, old_of) || !reduce_and_branch(sub, lower - wv, budget, sub_set, sub_weight, options, depth + 1)) return false;
+  if (!induced(g, keep, sub, old_of) || !reduce_and_branch(sub, lower - wv, budget, sub_set, sub_weight, options, depth + 1, deadline)) return false;
   if (sub_weight != kNone) {
     weight = wv + sub_weight;
     lower = std::max(lower, weight);
@@ -75,7 +78,7 @@ bool branch_component(const SparseConflictGraph<uint32_t>& g, double lower, long
   std::fill(keep.begin(), keep.end(), 1);
   keep[static_cast<size_t>(v)] = 0;
   SparseConflictGraph<uint32_t> sub2;
-  if (!induced(g, keep, sub2, old_of) || !reduce_and_branch(sub2, lower, budget, sub_set, sub_weight, options, depth + 1)) return false;
+  if (!induced(g, keep, sub2, old_of) || !reduce_and_branch(sub2, lower, budget, sub_set, sub_weight, options, depth + 1, deadline)) return false;
   if (sub_weight != kNone && sub_weight > weight) {
     weight = sub_weight;
     set.clear();
@@ -125,38 +128,58 @@ double clique_cover_bound(const SparseConflictGraph<V>& g) {
 }
 
 bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                       double& weight, const MwisOptions& options) {
-  return reduce_and_branch(g, lower, budget, set, weight, options, 0);
+                       double& weight, const MwisOptions& options, Deadline* deadline) {
+  return reduce_and_branch(g, lower, budget, set, weight, options, 0, deadline);
 }
 
 namespace {
 
 bool reduce_and_branch(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                       double& weight, const MwisOptions& options, int depth) {
+                       double& weight, const MwisOptions& options, int depth, Deadline* deadline) {
   set.clear();
   weight = kNone;
   MwisReduction r;
   MwisOptions inner = options;
   inner.branch_max_vertices = 0;  // the branching is here
-  if (!r.run(g, inner)) return false;
+  if (!r.run(g, inner, deadline) || r.stopped()) return false;
   budget -= r.work();
   if (budget < 0) return false;
   const auto& parts = r.parts();
-  // With one part the bound passes down; with several each is solved whole.
-  const double part_lower = parts.size() == 1 ? lower - r.fixed_weight() : kNone;
-  std::vector<int> chosen, part_set;
-  double total = r.fixed_weight();
-  for (int p = 0; p < static_cast<int>(parts.size()); p++) {
+  // Each part's upper bound: its clique cover, or half its weight when the
+  // LP relaxation is at 1/2 everywhere (its optimum, then, is half of every
+  // part's weight).  A part is solved against what the rest leaves it:
+  // `lower` less the weight decided, the optima of the parts before it and
+  // the bounds of those after it; if no set of it beats that, no set of the
+  // whole beats `lower`.
+  const int np = static_cast<int>(parts.size());
+  std::vector<SparseConflictGraph<uint32_t>> graphs(static_cast<size_t>(np));
+  std::vector<double> bounds(static_cast<size_t>(np));
+  double rest = 0;  // bounds of the parts not solved yet
+  for (int p = 0; p < np; p++) {
     const auto& part = parts[static_cast<size_t>(p)];
     std::vector<double> w(part.size());
-    for (size_t i = 0; i < part.size(); i++) w[i] = r.weight(part[i]);
+    double half = 0;
+    for (size_t i = 0; i < part.size(); i++) half += (w[i] = r.weight(part[i])) / 2;
     const std::vector<ConflictPair> pairs = r.part_pairs(p);
-    SparseConflictGraph<uint32_t> pg;
+    SparseConflictGraph<uint32_t>& pg = graphs[static_cast<size_t>(p)];
     if (sparse_from_pairs(pg, static_cast<int>(part.size()), pairs.data(), static_cast<long long>(pairs.size()),
                           w.data()) != 0)
       return false;
+    double b = clique_cover_bound(pg);
+    if (r.lp_half()) b = std::min(b, half);
+    bounds[static_cast<size_t>(p)] = b;
+    rest += b;
+  }
+  std::vector<int> chosen, part_set;
+  double total = r.fixed_weight();
+  if (!(total + rest > lower)) return true;
+  for (int p = 0; p < np; p++) {
+    const auto& part = parts[static_cast<size_t>(p)];
+    rest -= bounds[static_cast<size_t>(p)];
     double part_weight = 0;
-    if (!branch_component(pg, part_lower, budget, part_set, part_weight, options, depth)) return false;
+    if (!branch_component(graphs[static_cast<size_t>(p)], bounds[static_cast<size_t>(p)], lower - total - rest, budget,
+                          part_set, part_weight, options, depth, deadline))
+      return false;
     if (part_weight == kNone) return true;  // nothing beats `lower`
     total += part_weight;
     for (int i : part_set) chosen.push_back(part[static_cast<size_t>(i)]);

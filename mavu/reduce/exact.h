@@ -28,8 +28,9 @@ double clique_cover_bound(const SparseConflictGraph<V>& g);
 // costs 1 plus the vertices and edges of its graph, each reduction the list
 // entries it walks).  The
 // reductions run with `options` (its mask solver settings; the branching is
-// this function's own).
+// this function's own).  False at once, too, when `deadline` (may be null)
+// expires.
 bool branch_and_reduce(const SparseConflictGraph<uint32_t>& g, double lower, long& budget, std::vector<int>& set,
-                       double& weight, const MwisOptions& options = {});
+                       double& weight, const MwisOptions& options = {}, Deadline* deadline = nullptr);
 
 }  // namespace mavu::reduce

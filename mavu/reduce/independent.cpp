@@ -48,10 +48,11 @@ bool build_part(LoadedGraph& g, int k, const std::vector<ConflictPair>& pairs, c
 IndependentReport reduce_independent_set(const LoadedGraph& input, const IndependentOptions& options, Reduced& out) {
   IndependentReport rep;
   auto r = std::make_shared<MwisReduction>();
-  const bool ran = visit_layout(input, [&](const auto& g) { return r->run(g, options.rules); });
-  if (!ran) return {false, "cannot allocate memory for the reduction", 0, {}};
+  const bool ran = visit_layout(input, [&](const auto& g) { return r->run(g, options.rules, options.deadline); });
+  if (!ran) return {false, "cannot allocate memory for the reduction", 0, false, {}};
   rep.stats = r->stats();
   rep.kernel = rep.stats.kernel;
+  rep.cut = r->stopped();
   out.exact = true;
   out.decided.clear();
   out.decided_weight = r->fixed_weight();
@@ -67,12 +68,13 @@ IndependentReport reduce_independent_set(const LoadedGraph& input, const Indepen
       for (size_t i = 0; i < members.size(); i++) w[i] = r->weight(members[i]);
       double part_bound = 0;
       if (!build_part(part->graph, static_cast<int>(members.size()), r->part_pairs(p), w, options.layout, part_bound))
-        return {false, "cannot allocate memory for the reduced instance", rep.kernel, rep.stats};
+        return {false, "cannot allocate memory for the reduced instance", rep.kernel, false, rep.stats};
       bound += part_bound;
+      part->bound = part_bound;
       out.parts.push_back(std::move(part));
     }
   } catch (const std::bad_alloc&) {
-    return {false, "cannot allocate memory for the reduced instance", rep.kernel, rep.stats};
+    return {false, "cannot allocate memory for the reduced instance", rep.kernel, false, rep.stats};
   }
   out.lift = [r](const Reduced& red, const std::vector<std::vector<int>>& part_sets) {
     std::vector<int> chosen;

@@ -38,6 +38,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ namespace mavu::reduce {
 struct SubInstance {
   LoadedGraph graph;          // the part's conflict graph
   std::vector<int> original;  // original[i]: the input vertex of part vertex i, ascending
+  // No valid set of the part weighs more (independent-set parts: a clique
+  // cover bound); infinity when unknown.
+  double bound = std::numeric_limits<double>::infinity();
   int vertex_count() const { return static_cast<int>(original.size()); }
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <new>
 
@@ -30,10 +31,11 @@ struct SmallMwis {
   uint64_t best_set = 0;
   long nodes = 0, budget = 0;
   bool aborted = false;
+  Deadline* deadline = nullptr;
 
   void go(uint64_t avail, uint64_t cur, double cw) {
     if (aborted) return;
-    if (++nodes > budget) {
+    if (++nodes > budget || ((nodes & 1023) == 0 && deadline != nullptr && deadline->expired())) {
       aborted = true;
       return;
     }
@@ -70,6 +72,201 @@ struct SmallMwis {
     const uint64_t bit = uint64_t{1} << pick;
     go(avail & ~adj[pick] & ~bit, cur | bit, cw + w[pick]);
     go(avail & ~bit, cur, cw);
+  }
+};
+
+// The LP relaxation of maximum weight independent set (maximise w·y with
+// y_u + y_v <= 1 on every edge, 0 <= y <= 1) has an optimum with every y in
+// {0, 1/2, 1}, and some maximum weight independent set contains every vertex
+// at 1 of any optimal LP solution and no vertex at 0 (the persistency of the
+// relaxation, shown for vertex covers, their complements).  An optimal
+// solution comes from a minimum cut of the bipartite double cover: source ->
+// L_v of capacity w(v), L_u -> R_v unbounded for each edge uv (both ways),
+// R_v -> sink of capacity w(v).  With S the side of the source after a
+// maximum flow (what the residual graph reaches), y_v = 1 when L_v is in S
+// and R_v is not, 0 when R_v is in S and L_v is not, 1/2 otherwise.  The
+// vertices at 1 are independent: L_u in S puts every R_v of a neighbour in S
+// through the unbounded arcs.
+//
+// The graph is a compact copy (CSR over the vertices 0..k-1 given, with for
+// each entry the entry of the reverse direction), and the flow on L_u -> R_v
+// is kept per entry of u's list; the arc R_v -> L_u of the residual graph
+// carries that flow back.  Maximum flow by blocking flows on level graphs;
+// residual capacities below `tol` (a few units of the last place of the
+// largest weight) count as none, so rounding of fractional weights cannot
+// make an arc look open forever; integer weights below 2^50 stay exact.
+struct LpFlow {
+  int k = 0;
+  std::vector<long long> off;  // k + 1
+  std::vector<int> nb;         // neighbour per entry
+  std::vector<int> rev;        // the entry of the same edge in the neighbour's list
+  std::vector<double> w, f, out, in;
+  std::vector<int> level, queue;
+  std::vector<long long> cur;
+  double tol = 0;
+  long long work = 0, budget = 0;
+  int t_level = 0;
+
+  // Nodes: L_u is u, R_v is k + v.
+  double source_res(int u) const { return w[static_cast<size_t>(u)] - out[static_cast<size_t>(u)]; }
+  double sink_res(int v) const { return w[static_cast<size_t>(v)] - in[static_cast<size_t>(v)]; }
+
+  // Levels from the source; with `to_sink`, stops at the sink's level.
+  // Without, marks what the residual graph reaches.  1 when the sink was
+  // reached, 0 when not, -1 when poll() ended it.
+  template <class Poll>
+  int bfs(bool to_sink, Poll&& poll) {
+    std::fill(level.begin(), level.end(), -1);
+    size_t qh = 0;
+    queue.clear();
+    for (int u = 0; u < k; u++)
+      if (source_res(u) > tol) {
+        level[static_cast<size_t>(u)] = 1;
+        queue.push_back(u);
+      }
+    t_level = std::numeric_limits<int>::max();
+    while (qh < queue.size()) {
+      const int x = queue[qh++];
+      const int lx = level[static_cast<size_t>(x)];
+      if (to_sink && lx + 1 >= t_level) continue;
+      if (x < k) {
+        work += off[static_cast<size_t>(x) + 1] - off[static_cast<size_t>(x)];
+        for (long long e = off[static_cast<size_t>(x)]; e < off[static_cast<size_t>(x) + 1]; e++) {
+          const size_t r = static_cast<size_t>(k + nb[static_cast<size_t>(e)]);
+          if (level[r] < 0) {
+            level[r] = lx + 1;
+            queue.push_back(static_cast<int>(r));
+          }
+        }
+      } else {
+        const int v = x - k;
+        if (sink_res(v) > tol) t_level = std::min(t_level, lx + 1);
+        work += off[static_cast<size_t>(v) + 1] - off[static_cast<size_t>(v)];
+        for (long long e = off[static_cast<size_t>(v)]; e < off[static_cast<size_t>(v) + 1]; e++) {
+          const int u = nb[static_cast<size_t>(e)];
+          if (level[static_cast<size_t>(u)] < 0 && f[static_cast<size_t>(rev[static_cast<size_t>(e)])] > tol) {
+            level[static_cast<size_t>(u)] = lx + 1;
+            queue.push_back(u);
+          }
+        }
+      }
+      if ((qh & 1023) == 0 && poll(work)) return -1;
+    }
+    return t_level != std::numeric_limits<int>::max() ? 1 : 0;
+  }
+
+  // A blocking flow on the level graph, by depth-first search with current
+  // arcs.  path holds the nodes from an L node after the source; arc[i] the
+  // entry used to leave path[i].
+  template <class Poll>
+  bool blocking_flow(Poll&& poll) {
+    for (int x = 0; x < 2 * k; x++) cur[static_cast<size_t>(x)] = x < k ? off[static_cast<size_t>(x)] : off[static_cast<size_t>(x - k)] - 1;
+    std::vector<int> path;
+    std::vector<long long> arc;
+    for (int s = 0; s < k; s++) {
+      if (level[static_cast<size_t>(s)] != 1) continue;
+      path.assign(1, s);
+      arc.clear();
+      while (!path.empty() && source_res(path[0]) > tol) {
+        if ((++work & 4095) == 0 && poll(work)) return false;
+        const int x = path.back();
+        const int lx = level[static_cast<size_t>(x)];
+        long long& c = cur[static_cast<size_t>(x)];
+        int next = -1;
+        bool to_sink = false;
+        const long long c0 = c;
+        if (x < k) {
+          for (; c < off[static_cast<size_t>(x) + 1]; c++) {
+            const int r = k + nb[static_cast<size_t>(c)];
+            if (level[static_cast<size_t>(r)] == lx + 1) {
+              next = r;
+              break;
+            }
+          }
+        } else {
+          const int v = x - k;
+          if (c < off[static_cast<size_t>(v)]) {
+            if (lx + 1 == t_level && sink_res(v) > tol) to_sink = true;
+            else c = off[static_cast<size_t>(v)];
+          }
+          if (!to_sink)
+            for (; c < off[static_cast<size_t>(v) + 1]; c++) {
+              const int u = nb[static_cast<size_t>(c)];
+              if (level[static_cast<size_t>(u)] == lx + 1 && f[static_cast<size_t>(rev[static_cast<size_t>(c)])] > tol) {
+                next = u;
+                break;
+              }
+            }
+        }
+        work += c - c0;
+        if (to_sink) {
+          augment(path, arc);
+          // Back to the first node whose arc out closed (or the start).
+          size_t keep = path.size();
+          if (source_res(path[0]) <= tol) keep = 0;
+          else
+            for (size_t i = 0; i + 1 < path.size(); i++)
+              if (!open(path[i], arc[i])) {
+                keep = i + 1;
+                break;
+              }
+          if (keep == path.size() && sink_res(path.back() - k) <= tol) cur[static_cast<size_t>(path.back())] = off[static_cast<size_t>(path.back() - k)];
+          path.resize(keep);
+          arc.resize(keep == 0 ? 0 : keep - 1);
+          continue;
+        }
+        if (next < 0) {  // dead end
+          level[static_cast<size_t>(x)] = -1;
+          path.pop_back();
+          if (!arc.empty()) {
+            arc.pop_back();
+            cur[static_cast<size_t>(path.back())]++;
+          }
+          continue;
+        }
+        arc.push_back(c);
+        path.push_back(next);
+      }
+    }
+    return true;
+  }
+
+  bool open(int x, long long e) const {
+    if (x < k) return true;  // L -> R is unbounded
+    return f[static_cast<size_t>(rev[static_cast<size_t>(e)])] > tol;
+  }
+
+  void augment(const std::vector<int>& path, const std::vector<long long>& arc) {
+    double b = std::min(source_res(path[0]), sink_res(path.back() - k));
+    for (size_t i = 0; i + 1 < path.size(); i++)
+      if (path[i] >= k) b = std::min(b, f[static_cast<size_t>(rev[static_cast<size_t>(arc[i])])]);
+    out[static_cast<size_t>(path[0])] += b;
+    in[static_cast<size_t>(path.back() - k)] += b;
+    for (size_t i = 0; i + 1 < path.size(); i++) {
+      const size_t e = static_cast<size_t>(arc[i]);
+      if (path[i] < k) f[e] += b;
+      else f[static_cast<size_t>(rev[e])] -= b;
+    }
+  }
+
+  // Maximum flow; false when the budget or the deadline ended it first.
+  template <class Poll>
+  bool max_flow(Poll&& poll) {
+    const size_t entries = nb.size();
+    f.assign(entries, 0);
+    out.assign(static_cast<size_t>(k), 0);
+    in.assign(static_cast<size_t>(k), 0);
+    level.assign(2 * static_cast<size_t>(k), -1);
+    cur.assign(2 * static_cast<size_t>(k), 0);
+    double wmax = 0;
+    for (double x : w) wmax = std::max(wmax, x);
+    tol = std::ldexp(wmax, -50);
+    auto stop = [&](long long wk) { return wk > budget || poll(wk); };
+    for (;;) {
+      const int reached = bfs(true, stop);
+      if (reached <= 0) return reached == 0 && !stop(work);
+      if (!blocking_flow(stop)) return false;
+    }
   }
 };
 
@@ -110,12 +307,24 @@ bool MwisReduction::init(int n, long long adj_entries) {
   head_ = 0;
   count_ = nn;
   mark_.assign(nn, 0);
+  pos_.assign(nn, 0);
   stamp_ = 0;
   return true;
 }
 
+// True once the deadline has expired (polled every few thousand units of work).
+bool MwisReduction::poll() {
+  if (stopped_) return true;
+  if (work_ < next_poll_) return false;
+  next_poll_ = work_ + 4096;
+  if (deadline_ != nullptr && deadline_->expired()) stopped_ = true;
+  return stopped_;
+}
+
 template <class G>
-bool MwisReduction::run(const G& g, const MwisOptions& options) {
+bool MwisReduction::run(const G& g, const MwisOptions& options, Deadline* deadline) {
+  options_ = options;
+  deadline_ = deadline;
   try {
     long long entries = 0;
     for (int v = 0; v < g.n_vertex; v++) entries += g.v_edge_count[v];
@@ -128,12 +337,29 @@ bool MwisReduction::run(const G& g, const MwisOptions& options) {
       len_[sv] = deg_[sv] = g.v_edge_count[v];
       for (int i = 0; i < g.v_edge_count[v]; i++) adj_[static_cast<size_t>(at++)] = static_cast<int>(g.v_adj[v][i]);
     }
-    for (int v = 0; v < g.n_vertex; v++) {
+    for (int v = 0; v < g.n_vertex && !stopped_; v++) {
       double s = 0;
       for (int i = 0; i < g.v_edge_count[v]; i++) s += w_[g.v_adj[v][i]];
       nw_[static_cast<size_t>(v)] = s;
+      work_ += g.v_edge_count[v] + 1;
+      poll();
     }
-    reduce_all();
+    // The local rules to their fixpoint; then the global ones (twins, then
+    // the LP rule), each followed by the local rules again when it decided
+    // something, at most options.lp_rounds times.
+    for (int round = 0;; round++) {
+      reduce_all();
+      if (stopped_ || round >= options.lp_rounds) break;
+      long long left = 0;
+      for (int v = 0; v < n_; v++) left += state_[static_cast<size_t>(v)] == kAlive;
+      if (left > options.lp_max_vertices) break;
+      if (options.twin_max_degree >= 2 && twin_pass()) continue;
+      if (stopped_) break;
+      bool complete = false;
+      if (lp_round(complete)) continue;
+      lp_half_ = complete;
+      break;
+    }
     split_and_solve(options);
   } catch (const std::bad_alloc&) {
     return false;
@@ -151,7 +377,7 @@ void MwisReduction::push(int v) {
 void MwisReduction::reduce_all() {
   // Every vertex is examined once; afterwards only those a change touched
   // (a neighbour removed, folded or reweighted) are examined again.
-  while (count_ > 0) {
+  while (count_ > 0 && !poll()) {
     const int v = queue_[head_];
     head_ = (head_ + 1) % queue_.size();
     count_--;
@@ -211,6 +437,67 @@ bool MwisReduction::examine(int v) {
       return true;
   }
   return edge_rules(v);
+}
+
+// Twins: u and v not adjacent with N(u) = N(v).  An independent set holding
+// one of them can add the other (its neighbours are the same, all left
+// out), so some optimum holds both or neither: u merges into v, which
+// weighs w(u) + w(v); lifting adds u whenever v is in the set.  (Adjacent
+// twins, N[u] = N[v], are domination.)  One pass over the live vertices of
+// degree 2 to options_.twin_max_degree: equal neighbourhoods have equal
+// degrees and equal sums of hashed neighbour numbers, so after sorting by
+// those only equal runs are compared.  True when it merged some.
+bool MwisReduction::twin_pass() {
+  std::vector<std::pair<uint64_t, int>> keys;
+  for (int v = 0; v < n_; v++) {
+    const size_t sv = static_cast<size_t>(v);
+    if (state_[sv] != kAlive || deg_[sv] < 2 || deg_[sv] > options_.twin_max_degree) continue;
+    uint64_t h = static_cast<uint64_t>(deg_[sv]);
+    for_live(v, [&](int y) {
+      uint64_t z = static_cast<uint64_t>(y) + 0x9e3779b97f4a7c15ull;
+      z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+      z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+      h += z ^ (z >> 31);
+    });
+    keys.push_back({h, v});
+    if (poll()) return false;
+  }
+  std::sort(keys.begin(), keys.end());
+  bool merged = false;
+  for (size_t i = 0; i < keys.size();) {
+    size_t j = i + 1;
+    while (j < keys.size() && keys[j].first == keys[i].first) j++;
+    // Each of the run is compared with the first live one not yet merged away.
+    for (size_t a = i; a + 1 < j; a++) {
+      const int v = keys[a].second;
+      const size_t sv = static_cast<size_t>(v);
+      if (state_[sv] != kAlive) continue;
+      const int d = deg_[sv];
+      const int stamp = ++stamp_;
+      for_live(v, [&](int y) { mark_[static_cast<size_t>(y)] = stamp; });
+      bool grew = false;
+      for (size_t b = a + 1; b < j; b++) {
+        const int u = keys[b].second;
+        const size_t su = static_cast<size_t>(u);
+        if (state_[su] != kAlive || deg_[su] != d) continue;
+        int found = 0;
+        for_live(u, [&](int y) { found += mark_[static_cast<size_t>(y)] == stamp; });
+        if (found != d) continue;
+        state_[su] = kFoldedAway;
+        w_[sv] += w_[su];
+        for_live(u, [&](int y) {
+          deg_[static_cast<size_t>(y)]--;  // y loses u; v, its twin, gains u's weight
+          push(y);
+        });
+        undo_.push_back({u, v, -2, 0, 0});
+        stats_.twins++;
+        merged = grew = true;
+      }
+      if (grew) push(v);
+    }
+    i = j;
+  }
+  return merged;
 }
 
 // The weighted degree-two fold: v has exactly the neighbours u and x, not
@@ -312,7 +599,10 @@ bool MwisReduction::edge_rules(int v) {
     if (w_[su] > w_[static_cast<size_t>(heaviest)]) heaviest = u;
     clique &= deg_[su] >= d;
   }
-  for (int u : scratch_) {
+  // The clique-cover test, when v is at least as heavy as each neighbour.
+  const bool cover = d <= std::min(options_.cover_max_degree, 64) && w_[sv] >= w_[static_cast<size_t>(heaviest)];
+  for (int i = 0; i < d; i++) {
+    const int u = scratch_[static_cast<size_t>(i)];
     const size_t su = static_cast<size_t>(u);
     const bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
     if (!candidate && !clique) continue;
@@ -326,6 +616,63 @@ bool MwisReduction::edge_rules(int v) {
     });
     clique &= found == d - 1;
     if (candidate && w_[sv] + common >= total) scratch2_.push_back(u);
+  }
+  if (cover && !clique) {
+    // Clique-cover neighbourhood removal: cliques C_1..C_k covering N(v)
+    // (greedy, neighbours by decreasing weight, each into the first clique
+    // it is adjacent to whole); an independent set meets each in at most
+    // one vertex, so S ∩ N(v) weighs at most the sum of the cliques'
+    // heaviest weights.  When w(v) reaches that sum, trading S ∩ N(v) for v
+    // loses nothing: some optimum contains v.  Built heaviest first and
+    // given up as soon as the sum passes w(v) (usually after two lists).
+    // Unless v outweighs its two heaviest neighbours together, they must
+    // share a clique: adjacent (tested first on the shorter list).
+    int h1 = -1, h2 = -1;
+    for (int u : scratch_) {
+      if (h1 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h1)]) h2 = h1, h1 = u;
+      else if (h2 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h2)]) h2 = u;
+    }
+    bool viable = true;
+    if (d >= 2 && w_[sv] < w_[static_cast<size_t>(h1)] + w_[static_cast<size_t>(h2)]) {
+      const int shorter = deg_[static_cast<size_t>(h1)] <= deg_[static_cast<size_t>(h2)] ? h1 : h2;
+      const int other = shorter == h1 ? h2 : h1;
+      bool adjacent = false;
+      for_live(shorter, [&](int y) { adjacent |= y == other; });
+      viable = adjacent;
+    }
+    for (int i = 0; viable && i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
+    cliques_.clear();
+    double bound = 0;
+    uint64_t done = 0;
+    int covered = 0;
+    for (; viable && covered < d && bound <= w_[sv]; covered++) {
+      int best = -1;
+      for (int i = 0; i < d; i++)
+        if (!(done >> i & 1) && (best < 0 || w_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] >
+                                                 w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])]))
+          best = i;
+      done |= uint64_t{1} << best;
+      uint64_t m = 0;
+      for_live(scratch_[static_cast<size_t>(best)], [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == stamp) m |= uint64_t{1} << pos_[static_cast<size_t>(y)];
+      });
+      bool joined = false;
+      for (uint64_t& c : cliques_)
+        if ((c & ~m) == 0) {
+          c |= uint64_t{1} << best;
+          joined = true;
+          break;
+        }
+      if (!joined) {
+        cliques_.push_back(uint64_t{1} << best);
+        bound += w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])];  // the heaviest of its clique
+      }
+    }
+    if (viable && covered == d && bound <= w_[sv]) {
+      stats_.clique_taken++;
+      take(v);
+      return true;
+    }
   }
   if (clique) {
     if (w_[sv] >= w_[static_cast<size_t>(heaviest)]) {
@@ -385,24 +732,127 @@ void MwisReduction::transfer(int v) {
   stats_.transfers++;
 }
 
+// One round of the LP rule (see LpFlow) on the live vertices: the vertices
+// at 1 are taken, those at 0 removed.  True when it decided something;
+// `complete` when the flow ended and decided nothing (the LP optimum is then
+// 1/2 everywhere).
+bool MwisReduction::lp_round(bool& complete) {
+  complete = false;
+  if (lp_id_.empty()) lp_id_.assign(static_cast<size_t>(n_), -1);
+  std::vector<int> vert;  // LP numbering -> vertex
+  for (int v = 0; v < n_; v++)
+    if (state_[static_cast<size_t>(v)] == kAlive) {
+      lp_id_[static_cast<size_t>(v)] = static_cast<int>(vert.size());
+      vert.push_back(v);
+      for_live(v, [](int) {});  // compacts the list
+    }
+  LpFlow lp;
+  const int k = lp.k = static_cast<int>(vert.size());
+  lp.off.assign(static_cast<size_t>(k) + 1, 0);
+  lp.w.resize(static_cast<size_t>(k));
+  for (int i = 0; i < k; i++) {
+    const size_t v = static_cast<size_t>(vert[static_cast<size_t>(i)]);
+    lp.w[static_cast<size_t>(i)] = w_[v];
+    lp.off[static_cast<size_t>(i) + 1] = lp.off[static_cast<size_t>(i)] + len_[v];  // lists are compacted
+  }
+  bool decided = false;
+  const long long entries = lp.off[static_cast<size_t>(k)];
+  if (k > 0 && entries < std::numeric_limits<int>::max() && entries <= options_.lp_budget) {
+    // Each list ascending in the LP numbering: u appended to its neighbours' lists in order.
+    lp.nb.resize(static_cast<size_t>(entries));
+    lp.rev.resize(static_cast<size_t>(entries));
+    std::vector<long long> fill(lp.off.begin(), lp.off.end() - 1);
+    for (int i = 0; i < k; i++) {
+      const int v = vert[static_cast<size_t>(i)];
+      const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
+      for (int j = 0; j < len_[static_cast<size_t>(v)]; j++)
+        lp.nb[static_cast<size_t>(fill[static_cast<size_t>(lp_id_[static_cast<size_t>(a[j])])]++)] = i;
+    }
+    // The reverse entries: the entries of v pointing below v come first, in
+    // the order the smaller ends are met.
+    std::copy(lp.off.begin(), lp.off.end() - 1, fill.begin());
+    for (int u = 0; u < k; u++)
+      for (long long e = lp.off[static_cast<size_t>(u)]; e < lp.off[static_cast<size_t>(u) + 1]; e++) {
+        const int v = lp.nb[static_cast<size_t>(e)];
+        if (v < u) continue;
+        const long long e2 = fill[static_cast<size_t>(v)]++;
+        lp.rev[static_cast<size_t>(e)] = static_cast<int>(e2);
+        lp.rev[static_cast<size_t>(e2)] = static_cast<int>(e);
+      }
+    work_ += entries;
+    lp.budget = options_.lp_budget;
+    const long long base = work_;
+    auto stop = [&](long long wk) {
+      work_ = base + wk;
+      return poll();
+    };
+    if (lp.max_flow(stop) && lp.bfs(false, stop) >= 0) {
+      stats_.lp_rounds++;
+      // Taken first (their neighbours are at 0), then the other vertices at 0.
+      for (int i = 0; i < k; i++) {
+        const int v = vert[static_cast<size_t>(i)];
+        if (lp.level[static_cast<size_t>(i)] >= 0 && lp.level[static_cast<size_t>(k + i)] < 0 &&
+            state_[static_cast<size_t>(v)] == kAlive) {
+          take(v);
+          stats_.lp_taken++;
+          decided = true;
+        }
+      }
+      for (int i = 0; i < k; i++) {
+        const int v = vert[static_cast<size_t>(i)];
+        if (lp.level[static_cast<size_t>(i)] < 0 && lp.level[static_cast<size_t>(k + i)] >= 0 &&
+            state_[static_cast<size_t>(v)] == kAlive) {
+          remove(v);
+          stats_.lp_removed++;
+          decided = true;
+        }
+      }
+      complete = !decided;
+    }
+  }
+  for (int v : vert) lp_id_[static_cast<size_t>(v)] = -1;
+  return decided;
+}
+
 void MwisReduction::split_and_solve(const MwisOptions& options) {
   // Components in ascending order of their smallest vertex, each ascending.
-  // mark_ becomes the position of a kernel vertex in its component.
+  // mark_ becomes the position of a kernel vertex in its component (-1: not
+  // reached yet, -2: in the component being gathered).
   std::fill(mark_.begin(), mark_.end(), -1);
+  // Out of time: every live vertex not in a component yet goes into one
+  // last part, ascending (not split: that would cost a walk of every list).
+  auto rest = [&] {
+    std::vector<int> left;
+    for (int v = 0; v < n_; v++)
+      if (state_[static_cast<size_t>(v)] == kAlive && mark_[static_cast<size_t>(v)] < 0) {
+        mark_[static_cast<size_t>(v)] = static_cast<int>(left.size());
+        left.push_back(v);
+      }
+    const int k = static_cast<int>(left.size());
+    if (k == 0) return;
+    stats_.kernel += k;
+    stats_.components++;
+    stats_.largest = std::max(stats_.largest, k);
+    stats_.searched += k;
+    parts_.push_back(std::move(left));
+  };
   std::vector<int> comp;
   std::vector<uint64_t> masks;
   for (int s = 0; s < n_; s++) {
     if (state_[static_cast<size_t>(s)] != kAlive || mark_[static_cast<size_t>(s)] != -1) continue;
+    if (poll()) return rest();
     comp.clear();
     comp.push_back(s);
-    mark_[static_cast<size_t>(s)] = 0;
-    for (size_t i = 0; i < comp.size(); i++)
+    mark_[static_cast<size_t>(s)] = -2;
+    for (size_t i = 0; i < comp.size(); i++) {
       for_live(comp[i], [&](int y) {
         if (mark_[static_cast<size_t>(y)] == -1) {
-          mark_[static_cast<size_t>(y)] = 0;
+          mark_[static_cast<size_t>(y)] = -2;
           comp.push_back(y);
         }
       });
+      if (poll()) return rest();
+    }
     std::sort(comp.begin(), comp.end());
     const int k = static_cast<int>(comp.size());
     for (int i = 0; i < k; i++) mark_[static_cast<size_t>(comp[static_cast<size_t>(i)])] = i;
@@ -410,7 +860,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
     stats_.components++;
     stats_.largest = std::max(stats_.largest, k);
     bool solved = false;
-    if (k <= std::min(options.exact_max_vertices, 64)) {
+    if (!stopped_ && k <= std::min(options.exact_max_vertices, 64)) {
       masks.assign(static_cast<size_t>(k), 0);
       std::vector<double> cw(static_cast<size_t>(k));
       for (int i = 0; i < k; i++) {
@@ -420,6 +870,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       }
       SmallMwis bb{masks.data(), cw.data()};
       bb.budget = options.exact_node_budget;
+      bb.deadline = deadline_;
       bb.go(k == 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1, 0, 0);
       if (!bb.aborted) {
         solved = true;
@@ -431,7 +882,8 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         }
       }
     }
-    if (!solved && k <= options.branch_max_vertices) {
+    if (!solved && deadline_ != nullptr && deadline_->expired()) stopped_ = true;
+    if (!solved && !stopped_ && k <= options.branch_max_vertices) {
       std::vector<double> cw(static_cast<size_t>(k));
       std::vector<ConflictPair> pairs;
       for (int i = 0; i < k; i++) {
@@ -445,8 +897,11 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       std::vector<int> set;
       double weight = 0;
       long budget = options.branch_budget;
-      if (sparse_from_pairs(cg, k, pairs.data(), static_cast<long long>(pairs.size()), cw.data()) == 0 &&
-          branch_and_reduce(cg, -std::numeric_limits<double>::infinity(), budget, set, weight, options)) {
+      const bool settled =
+          sparse_from_pairs(cg, k, pairs.data(), static_cast<long long>(pairs.size()), cw.data()) == 0 &&
+          branch_and_reduce(cg, -std::numeric_limits<double>::infinity(), budget, set, weight, options, deadline_);
+      stats_.branch_work += options.branch_budget - std::max(budget, 0L);
+      if (settled) {
         solved = true;
         stats_.exact++;
         stats_.branched++;
@@ -490,6 +945,8 @@ std::vector<int> MwisReduction::lift(const std::vector<int>& chosen) const {
         in[static_cast<size_t>(f.x)] = 1;
       else
         in[static_cast<size_t>(f.v)] = 1;
+    } else if (f.x == -2) {
+      if (in[static_cast<size_t>(f.u)]) in[static_cast<size_t>(f.v)] = 1;
     } else {
       bool any = false;
       for (long long k = f.lo; k < f.hi; k++) any |= in[static_cast<size_t>(members_[static_cast<size_t>(k)])] != 0;
@@ -515,9 +972,9 @@ bool is_independent(const G& g, const std::vector<int>& vertices) {
   return true;
 }
 
-template bool MwisReduction::run(const ConflictGraph&, const MwisOptions&);
-template bool MwisReduction::run(const SparseConflictGraph<uint16_t>&, const MwisOptions&);
-template bool MwisReduction::run(const SparseConflictGraph<uint32_t>&, const MwisOptions&);
+template bool MwisReduction::run(const ConflictGraph&, const MwisOptions&, Deadline*);
+template bool MwisReduction::run(const SparseConflictGraph<uint16_t>&, const MwisOptions&, Deadline*);
+template bool MwisReduction::run(const SparseConflictGraph<uint32_t>&, const MwisOptions&, Deadline*);
 template bool is_independent(const ConflictGraph&, const std::vector<int>&);
 template bool is_independent(const SparseConflictGraph<uint16_t>&, const std::vector<int>&);
 template bool is_independent(const SparseConflictGraph<uint32_t>&, const std::vector<int>&);

@@ -7,10 +7,14 @@
 // file's own graph); an independent set is a conflict-free set.
 //
 // Rules (each says why it keeps an optimum in the reduced graph, in
-// mwis.cpp): neighbourhood removal (which covers isolated vertices),
-// domination and its weighted generalisations over one edge, simplicial
-// vertices (taken, or their weight transferred to heavier neighbours: this
-// settles trees and degree-one vertices) and the weighted degree-two fold.
+// mwis.cpp): neighbourhood removal (which covers isolated vertices) and its
+// clique-cover generalisation, domination and its weighted generalisations
+// over one edge, simplicial vertices (taken, or their weight transferred to
+// heavier neighbours: this settles trees and degree-one vertices), twins
+// (merged), the weighted degree-two fold, and, once the local rules have
+// stalled, the LP rule: the half-integral LP relaxation solved by a maximum
+// flow on the bipartite double cover, whose vertices at 1 are taken and at 0
+// removed.
 //
 // Memory, besides the input graph: a copy of the adjacency as int lists
 // (8 bytes per edge) plus an arena for the lists of folded vertices (at most
@@ -23,6 +27,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/deadline.h"
 #include "graph/dense.h"
 #include "graph/sparse.h"
 
@@ -41,6 +46,18 @@ struct MwisOptions {
   // the search.
   int branch_max_vertices = 5000;
   long branch_budget = 5000000;
+  // The global rules (twins, then the LP rule) run each time the local
+  // rules have reached their fixpoint with at most lp_max_vertices vertices
+  // left (0: never), at most lp_rounds times in all; the LP rule within
+  // lp_budget of work per round (arcs walked by the flow; a round that needs
+  // more decides nothing).
+  int lp_max_vertices = 200000;
+  long long lp_budget = 100000000;
+  int lp_rounds = 16;
+  // Twins are looked for at vertices of at most this degree, the
+  // clique-cover test at vertices of at most this degree (at most 64).
+  int twin_max_degree = 32;
+  int cover_max_degree = 64;
 };
 
 struct MwisStats {
@@ -48,20 +65,36 @@ struct MwisStats {
   long long removed = 0;    // vertices removed by a rule (not in some optimum)
   long long folds = 0;      // degree-two folds
   long long transfers = 0;  // weight transfers from simplicial vertices
+  long long twins = 0;      // twins merged
+  long long clique_taken = 0;  // vertices taken by the clique-cover bound of their neighbourhood
+  long long lp_taken = 0;   // vertices taken by the LP rule
+  long long lp_removed = 0; // vertices removed by the LP rule
+  int lp_rounds = 0;        // rounds of the LP rule run to the end
   long long kernel = 0;     // vertices left after the rules (folded vertices counted once)
   int components = 0;       // connected components of the kernel
   int largest = 0;          // vertices of the largest
   int exact = 0;            // components solved exactly (by either solver)
   int branched = 0;         // of them, components solved by branch and reduce
+  long long branch_work = 0;  // work of branch and reduce (see exact.h), settled or not
   long long searched = 0;   // vertices of the components left for the search
 };
 
 class MwisReduction {
  public:
   // Reduces the graph (any conflict-graph layout: v_adj, v_edge_count,
-  // v_weight).  False when memory is short.
+  // v_weight).  False when memory is short.  When `deadline` (may be null)
+  // expires the rules stop, no further component is solved, and what is
+  // left is a valid partial reduction: parts() lists everything left (what
+  // was not split into components yet as one last part) and lift() gives an
+  // independent set (stopped() tells).
   template <class G>
-  bool run(const G& g, const MwisOptions& options = {});
+  bool run(const G& g, const MwisOptions& options = {}, Deadline* deadline = nullptr);
+  // True when the deadline ended the run early (rules or exact solves left undone).
+  bool stopped() const { return stopped_; }
+  // True when the LP relaxation of what is left (the parts and the
+  // components solved exactly) is optimal at 1/2 on every vertex: each
+  // part's LP bound is then half its weight.
+  bool lp_half() const { return lp_half_; }
 
   // The components left for the search: each an ascending list of kernel
   // vertices (numbered among 0..n-1; a folded vertex keeps one of its
@@ -87,8 +120,9 @@ class MwisReduction {
  private:
   enum : uint8_t { kAlive = 0, kTaken = 1, kRemoved = 2, kFoldedAway = 3 };
   // One step lifting undoes, in reverse order: a fold (x >= 0) of v of
-  // degree two with its neighbours u and x into u, or a weight transfer
-  // (x < 0) from simplicial v to its neighbours members_[lo, hi).
+  // degree two with its neighbours u and x into u, a weight transfer
+  // (x == -1) from simplicial v to its neighbours members_[lo, hi), or a
+  // twin v merged into u (x == -2).
   struct Undo {
     int v, u, x;
     long long lo, hi;
@@ -102,6 +136,9 @@ class MwisReduction {
   bool fold(int v, int u, int x);
   bool edge_rules(int v);
   void transfer(int v);
+  bool twin_pass();
+  bool lp_round(bool& complete);
+  bool poll();
   void push(int v);
   void split_and_solve(const MwisOptions& options);
   template <class F>
@@ -121,6 +158,9 @@ class MwisReduction {
   size_t head_ = 0, count_ = 0;
   std::vector<int> mark_;  // stamp per vertex; after the split, the position in its part
   std::vector<int> scratch_, scratch2_;
+  std::vector<int> lp_id_;  // the LP rule's numbering (-1: not in its flow)
+  std::vector<int> pos_;  // position of a neighbour in scratch_ (clique-cover test)
+  std::vector<uint64_t> cliques_;
   int stamp_ = 0;
   std::vector<Undo> undo_;
   std::vector<int> members_;
@@ -129,6 +169,11 @@ class MwisReduction {
   std::vector<std::vector<int>> parts_;
   MwisStats stats_;
   long long work_ = 0;
+  MwisOptions options_;
+  Deadline* deadline_ = nullptr;
+  long long next_poll_ = 0;
+  bool stopped_ = false;
+  bool lp_half_ = false;
 };
 
 // 1 when `vertices` (0-based, no repeats) are pairwise non-adjacent in the

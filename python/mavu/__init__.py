@@ -1,19 +1,26 @@
-"""Maximum weight clique and maximum weight independent set by restart-based
-tabu search: the search of the programs mavu1 and mavu2, with their runs.
+"""Maximum weight clique and maximum weight independent set: the programs
+mavu1 and mavu2 (reduction, exact search, restart-based tabu search), with
+their runs.
 
 The result unpacks as networkx's does, and keeps its details by name:
 
     >>> import mavu
-    >>> nodes, weight = mavu.max_weight_clique(edges=[(0, 1), (1, 2), (0, 2), (2, 3)], max_iterations=1000)
+    >>> nodes, weight = mavu.max_weight_clique(edges=[(0, 1), (1, 2), (0, 2), (2, 3)])
     >>> nodes, weight
     ([0, 1, 2], 3)
-    >>> r = mavu.max_weight_independent_set(edges=[(0, 1), (1, 2)], weights=[2, 3, 2.5], time_limit=0.2)
-    >>> r.vertices, r.weight, r.stopped
-    ([0, 2], 4.5, 'time_limit')
+    >>> r = mavu.max_weight_independent_set(edges=[(0, 1), (1, 2)], weights=[2, 3, 2.5])
+    >>> r.vertices, r.weight, r.stopped, r.proven_optimal
+    ([0, 2], 4.5, 'proven', True)
+    >>> r = mavu.max_weight_independent_set(edges=[(0, 1), (1, 2)], weights=[2, 3, 2.5], time_limit=0.2,
+    ...                                     reduce=False)
+    >>> r.vertices, r.weight, r.stopped, r.proven_optimal
+    ([0, 2], 4.5, 'time_limit', False)
 
 Graphs come as a path to an instance file, a networkx graph, an edge list
-or (m, 2) integer array, or a scipy.sparse adjacency matrix.  The search is
-a heuristic: the set is the best it found, not proven optimal.
+or (m, 2) integer array, or a scipy.sparse adjacency matrix.  By default a
+solve reduces the graph and ends as soon as its set is proven optimal (small
+graphs and most sparse ones); where no proof comes, the set is the best the
+search found within its limits.
 """
 
 import itertools
@@ -50,13 +57,14 @@ class Result(tuple):
     best_time: the CPU seconds the solve had spent when it was found;
     iterations: the iterations the search ran;
     stopped: why it ended: "iterations", "time_limit", "wall_time_limit",
-        "target", "stop_requested" or "empty_graph";
+        "target", "stop_requested", "empty_graph", or "proven" (the set was
+        proven optimal);
     seed: the seed of the run;
     runs: with several seeds, the Result of each, in the order of the seeds
         (empty otherwise);
     kernel_vertices: the vertices a reduction left for the search (None: no
         reduction ran);
-    proven_optimal: whether the reduction proved the set optimal.
+    proven_optimal: whether the set is proven optimal (reduced solves).
 
     Results compare as their pairs (vertices, weight).
     """
@@ -312,18 +320,22 @@ _DOC_ARGS = """
     progress: called as progress(iterations, best_weight, cpu_seconds) at
         most every 0.1 s, in the calling thread; an exception it raises stops
         the solve and is raised.
-    reduce: True: reduce the graph first and search only the kernel (the
-        programs' -r 1; for independent sets the kernel's small components
-        are solved exactly, the others searched); False: never; None: for
-        cliques, only a graph too large for its conflict graph (see
-        docs/reduction.md), for independent sets never.
+    reduce: True: reduce the graph first, solve exactly what can be of the
+        kernel and search the rest, and stop as soon as the set is proven
+        optimal (result.proven_optimal; result.stopped == "proven"): the
+        programs' -r 1.  False: never (the programs' -r 0: the search of the
+        whole conflict graph).  None: independent sets always; cliques when
+        the graph has at most 500 vertices (its optimum is usually proven in
+        milliseconds), or at least 1000 vertices and an average degree below
+        n/32, or is too large for its conflict graph (see
+        docs/reduction.md).
 
     Ranges (ValueError naming the option and its range when outside): seed
     and seeds -2**31 .. 2**31 - 1, max_iterations and depth 0 .. 2**31 - 1,
     directed_percent 0 .. 100, time limits 0 or more, threads 0 .. 1024.
-    Vertex counts: up to 46341 for a clique search (the graph is held as a
-    bit matrix), up to 2**31 - 1 for an independent-set search of a graph
-    given for it (compressed lists when sparse).
+    Vertex counts: up to 2**31 - 1 (compressed lists when sparse); a clique
+    search without reduction holds the complement as a bit matrix, up to
+    46341 vertices.
 
     Returns a Result.  An empty graph gives ([], 0).  The search runs
     without the GIL; Ctrl-C stops it and raises KeyboardInterrupt.  A file
@@ -350,7 +362,8 @@ def max_weight_independent_set(graph=None, *, edges=None, weights=None, weight="
                   max_iterations, target, depth, directed_percent, stop, progress, True, reduce)
 
 
-max_weight_clique.__doc__ = "A clique of large weight, found by restart-based tabu search.\n" + _DOC_ARGS
+max_weight_clique.__doc__ = ("A clique of large weight, found by reduction, exact search and restart-based\n"
+                             "    tabu search.\n" + _DOC_ARGS)
 max_weight_independent_set.__doc__ = (
     "An independent set of large weight (no two of its vertices adjacent): the\n"
     "    programs' -c 1 mode; the graph's edges are the conflicts.\n" + _DOC_ARGS)

@@ -35,9 +35,9 @@ RUNS = [  # file, program, seed, iterations, target
 ]
 
 
-def program_run(path, program, seed, iterations, target, complement=0):
+def program_run(path, program, seed, iterations, target, complement=0, reduce=0):
     args = [PROGRAMS[program], "-f", path, "-t", "1000", "-s", str(seed), "-i", str(iterations),
-            "-c", str(complement)]
+            "-c", str(complement), "-r", str(reduce)]
     if target is not None:
         args += ["-o", repr(target)]
     out = subprocess.run(args, capture_output=True, text=True, check=True).stdout
@@ -63,7 +63,7 @@ def read_networkx(path):
 @pytest.mark.parametrize("path,program,seed,iterations,target", RUNS)
 def test_every_input_gives_the_programs_run(path, program, seed, iterations, target):
     vertices, objv, best_iter = program_run(path, program, seed, iterations, target)
-    opts = dict(program=program, seed=seed, max_iterations=iterations, target=target)
+    opts = dict(program=program, seed=seed, max_iterations=iterations, target=target, reduce=False)
     g = read_networkx(path)
     weights = [g.nodes[v]["weight"] for v in g.nodes]
     edges = [(int(a[1:]), int(b[1:])) for a, b in g.edges]
@@ -82,6 +82,13 @@ def test_every_input_gives_the_programs_run(path, program, seed, iterations, tar
     result = mavu.max_weight_independent_set(path, **opts)
     assert (result.vertices, result.best_iteration) == (vertices, best_iter)
     assert result.weight == pytest.approx(objv, abs=1e-5)
+    # The default solves go through the reduction, as -r 1 does.
+    del opts["reduce"]
+    for complement, solve in [(0, mavu.max_weight_clique), (1, mavu.max_weight_independent_set)]:
+        vertices, objv, best_iter = program_run(path, program, seed, iterations, target, complement, reduce=1)
+        result = solve(path, **opts)
+        assert (result.vertices, result.best_iteration) == (vertices, best_iter)
+        assert result.weight == pytest.approx(objv, abs=1e-5)
 
 
 def test_errors_raise_with_the_programs_message(tmp_path):
@@ -141,7 +148,7 @@ def test_ctrl_c_stops_the_solve_and_raises_keyboard_interrupt():
     threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
     start = time.monotonic()
     with pytest.raises(KeyboardInterrupt):
-        mavu.max_weight_clique(os.path.join(DATA, "keller4.clq"))  # 10^8 iterations: about a minute
+        mavu.max_weight_clique(os.path.join(DATA, "keller4.clq"), reduce=False)  # 10^8 iterations: about a minute
     assert time.monotonic() - start < 1.3
 
 
@@ -226,13 +233,13 @@ def test_limits_stop_tokens_and_progress_say_why_the_solve_stopped():
         (dict(stop=token, progress=progress), "stop_requested"),
     ]
     for kwargs, why in cases:
-        r = mavu.max_weight_clique(path, **kwargs)
+        r = mavu.max_weight_clique(path, reduce=False, **kwargs)  # the search alone: the exact search proves keller4
         assert r.stopped == why, kwargs
         assert 0 <= r.best_iteration <= r.iterations
     assert r.iterations >= calls[-1][1] > calls[0][1] > 0
     assert min(b[0] - a[0] for a, b in zip(calls, calls[1:])) >= 0.09
     with pytest.raises(ZeroDivisionError):
-        mavu.max_weight_clique(path, progress=lambda *args: 1 / 0)
+        mavu.max_weight_clique(path, reduce=False, progress=lambda *args: 1 / 0)
 
 
 def test_the_module_docstring_examples_pass():
