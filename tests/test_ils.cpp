@@ -84,14 +84,14 @@ TEST_P(Invariants, HoldAfterEveryIteration) {
   std::string why;
   ASSERT_TRUE(ls.check(&why)) << why;
   Deadline none;
-  const long iterations = 6000;
+  const long iterations = config.solutions > 1 ? 10000 : 4000;
   for (long i = 1; i <= iterations; i++) {
     ASSERT_EQ(ls.run(none, i), 1);
     ASSERT_TRUE(ls.check(&why)) << why << " after iteration " << i;
   }
   if (config.solutions > 1) {
     EXPECT_EQ(ls.solutions(), config.solutions);
-    EXPECT_GE(ls.core_phases(), 2) << "the rounds never reached a core";
+    EXPECT_GE(ls.core_phases(), 1) << "the rounds never reached a core";
   }
 }
 
