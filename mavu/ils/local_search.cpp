@@ -1,7 +1,6 @@
 #include "mavu/ils/local_search.h"
 
 #include <cstring>
-#include <numeric>
 
 namespace mavu::ils {
 
@@ -311,14 +310,6 @@ void LocalSearch<V>::force(int v) {
   for (int y : out) remove(y);
   insert(v);
   for (int y : out) push_around(y);
-}
-
-// A vertex the perturbation may force: outside S and, in the core phase, a
-// core vertex.
-template <class V>
-bool LocalSearch<V>::allowed(int v) const {
-  if (in(v)) return false;
-  return !(concurrent_ && phase_ == 1) || core_id_[static_cast<size_t>(v)] > 0;
 }
 
 template <class V>

@@ -215,7 +215,6 @@ class LocalSearch {
   bool try_omega(int v);
   bool try_one_star(int x);
   void force(int v);
-  bool allowed(int v) const;
   int draw_vertex();
   void perturb();
   void iterate();
