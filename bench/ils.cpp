@@ -3,7 +3,10 @@
 // on every part left, printing the total weight (decided + parts) at each
 // report interval of CPU time.
 //
-//   ils [--reduce 0|1] [--seconds S] [--seed N] [--every S] FILE
+//   ils [--reduce 0|1] [--seconds S] [--seed N] [--every S] [--work W] [--iterations I] [--set OUT] FILE
+//
+// --set writes the best set found, 0-based in the file's numbering, one
+// line, to OUT (bench/exact_weight.py sums it exactly).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +28,8 @@ int main(int argc, char** argv) {
   double seconds = 10, every = 1;
   unsigned long long seed = 1;
   long iterations = 0;
-  long long work = 0;  // > 0: reports every `work` / 10 units of the searches' work  // > 0: reports every `iterations` / 10 iterations instead of by time
+  long long work = 0;  // > 0: reports every `work` / 10 units of the searches' work
+  const char* set_file = nullptr;
   int i = 1;
   for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-'; i += 2) {
     if (!std::strcmp(argv[i], "--reduce")) reduce = std::atoi(argv[i + 1]) != 0;
@@ -34,6 +38,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--seed")) seed = std::strtoull(argv[i + 1], nullptr, 10);
     else if (!std::strcmp(argv[i], "--iterations")) iterations = std::atol(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--work")) work = std::atoll(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--set")) set_file = argv[i + 1];
   }
   if (i >= argc) return 2;
   LoadedGraph g;
@@ -48,8 +53,8 @@ int main(int argc, char** argv) {
   std::printf("load %.3f s\n", cpu());
   double fixed = 0;
   std::vector<std::unique_ptr<SparseConflictGraph<uint32_t>>> parts;
+  mavu::reduce::MwisReduction r;
   if (reduce) {
-    mavu::reduce::MwisReduction r;
     if (!visit_layout(g, [&](const auto& gg) { return r.run(gg); })) return 1;
     fixed = r.fixed_weight();
     for (int p = 0; p < static_cast<int>(r.parts().size()); p++) {
@@ -86,6 +91,23 @@ int main(int argc, char** argv) {
     if (!s->init(*pg, o)) return 1;
     searches.push_back(std::move(s));
   }
+  auto write_set = [&] {
+    if (set_file == nullptr) return 0;
+    std::vector<int> out;
+    if (reduce) {
+      std::vector<int> chosen;
+      for (size_t p = 0; p < searches.size(); p++)
+        for (int v : searches[p]->best_set()) chosen.push_back(r.parts()[p][static_cast<size_t>(v)]);
+      out = r.lift(chosen);
+    } else {
+      out = searches[0]->best_set();
+    }
+    FILE* f = std::fopen(set_file, "w");
+    if (f == nullptr) return 1;
+    for (int v : out) std::fprintf(f, "%d ", v);
+    std::fprintf(f, "\n");
+    return std::fclose(f) == 0 ? 0 : 1;
+  };
   auto total = [&] {
     double t = fixed;
     for (auto& s : searches) t += s->best_weight();
@@ -101,7 +123,7 @@ int main(int argc, char** argv) {
       std::printf("work %lld, %ld iterations, %.2f s: %.17g\n", work / 10 * k, its, cpu(), total());
       std::fflush(stdout);
     }
-    return 0;
+    return write_set();
   }
   if (iterations > 0) {
     for (int k = 1; k <= 10; k++) {
@@ -110,7 +132,7 @@ int main(int argc, char** argv) {
       std::printf("%ld iterations, %.2f s: %.17g\n", iterations / 10 * k, cpu(), total());
       std::fflush(stdout);
     }
-    return 0;
+    return write_set();
   }
   for (double at = every; at <= seconds + 1e-9; at += every) {
     long its = 0;
@@ -122,5 +144,5 @@ int main(int argc, char** argv) {
     std::printf("%.2f s: %.17g  (%ld iterations this interval)\n", cpu(), total(), its);
     std::fflush(stdout);
   }
-  return 0;
+  return write_set();
 }
