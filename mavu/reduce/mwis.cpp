@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <new>
 
@@ -16,6 +17,9 @@ namespace {
 // (hubs dominate almost never, and testing them costs the sum of their
 // neighbours' degrees each time a neighbour changes).
 constexpr int kDominationMaxDegree = 256;
+// Neighbours' lists up to this long are walked by the single-edge and
+// simplicial tests (sequential, cheap); longer ones are searched.
+constexpr int kWalkMaxEntries = 16;
 
 // Exact maximum weight independent set of a graph of at most 64 vertices
 // (adjacency masks), by branch and bound.  In every node the vertices at
@@ -270,6 +274,16 @@ struct LpFlow {
   }
 };
 
+// Charges the list entries walked in a scope to one rule (MwisStats::walked).
+struct WalkAs {
+  int& at;
+  int old;
+  WalkAs(int& a, int rule) : at(a), old(a) { at = rule; }
+  ~WalkAs() { at = old; }
+  WalkAs(const WalkAs&) = delete;
+  WalkAs& operator=(const WalkAs&) = delete;
+};
+
 }  // namespace
 
 template <class F>
@@ -279,6 +293,7 @@ void MwisReduction::for_live(int v, F&& f) {
   int* a = adj_.data() + beg_[static_cast<size_t>(v)];
   const int len = len_[static_cast<size_t>(v)];
   work_ += len;
+  stats_.walked[walk_] += len;
   int k = 0;
   for (int i = 0; i < len; i++) {
     const int y = a[i];
@@ -287,6 +302,43 @@ void MwisReduction::for_live(int v, F&& f) {
   }
   len_[static_cast<size_t>(v)] = k;
   for (int i = 0; i < k; i++) f(a[i]);
+}
+
+bool MwisReduction::listed(int v, int y) {
+  const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
+  const int len = len_[static_cast<size_t>(v)];
+  const int probes = std::bit_width(static_cast<unsigned>(len));
+  work_ += probes;
+  stats_.walked[walk_] += probes;
+  return std::binary_search(a, a + len, y);
+}
+
+bool MwisReduction::search_pays(int v, int k) const {
+  const int len = len_[static_cast<size_t>(v)];
+  return static_cast<long long>(k) * std::bit_width(static_cast<unsigned>(len)) < len;
+}
+
+void MwisReduction::rename(int y, int from, int to) {
+  int* a = adj_.data() + beg_[static_cast<size_t>(y)];
+  const int len = len_[static_cast<size_t>(y)];
+  int* at = std::lower_bound(a, a + len, from);
+  const int probes = std::bit_width(static_cast<unsigned>(len));
+  work_ += probes;
+  stats_.walked[walk_] += probes;
+  if (at == a + len || *at != from) return;
+  // `to` is not in the list (y is not a common neighbour): the entries
+  // between the two places shift by one.
+  if (to > from) {
+    int* end = std::lower_bound(at + 1, a + len, to);
+    std::copy(at + 1, end, at);
+    *(end - 1) = to;
+    work_ += end - at;
+  } else {
+    int* begin = std::lower_bound(a, at, to);
+    std::copy_backward(begin, at, at + 1);
+    *begin = to;
+    work_ += at - begin;
+  }
 }
 
 bool MwisReduction::init(int n, long long adj_entries) {
@@ -335,7 +387,9 @@ bool MwisReduction::run(const G& g, const MwisOptions& options, Deadline* deadli
       w_[sv] = g.v_weight[v];
       beg_[sv] = at;
       len_[sv] = deg_[sv] = g.v_edge_count[v];
+      int* const a = adj_.data() + at;
       for (int i = 0; i < g.v_edge_count[v]; i++) adj_[static_cast<size_t>(at++)] = static_cast<int>(g.v_adj[v][i]);
+      if (!std::is_sorted(a, adj_.data() + at)) std::sort(a, adj_.data() + at);  // the layouts' lists are ascending already
     }
     for (int v = 0; v < g.n_vertex && !stopped_; v++) {
       double s = 0;
@@ -389,6 +443,7 @@ void MwisReduction::reduce_all() {
 // Removed: v belongs to no optimum that the rules keep (or to one of equal
 // weight that avoids it).  Its neighbours lose it.
 void MwisReduction::remove(int v) {
+  const WalkAs as(walk_, kWalkRemove);
   state_[static_cast<size_t>(v)] = kRemoved;
   stats_.removed++;
   const double wv = w_[static_cast<size_t>(v)];
@@ -401,6 +456,7 @@ void MwisReduction::remove(int v) {
 
 // Taken: some optimum contains v, so its neighbours belong to none of those.
 void MwisReduction::take(int v) {
+  const WalkAs as(walk_, kWalkRemove);
   state_[static_cast<size_t>(v)] = kTaken;
   stats_.taken++;
   chosen_.push_back(v);
@@ -418,6 +474,7 @@ bool MwisReduction::examine(int v) {
   // nothing, so some optimum contains v.  The kept sum may have drifted by
   // rounding: it is summed afresh before the rule fires.
   if (w_[sv] >= nw_[sv]) {
+    const WalkAs as(walk_, kWalkNeighbourhood);
     double s = 0;
     for_live(v, [&](int y) { s += w_[static_cast<size_t>(y)]; });
     nw_[sv] = s;
@@ -427,13 +484,10 @@ bool MwisReduction::examine(int v) {
     }
   }
   if (deg_[sv] == 2) {
+    const WalkAs as(walk_, kWalkDegreeTwo);
     int u = -1, x = -1;
     for_live(v, [&](int y) { (u < 0 ? u : x) = y; });
-    const int small = deg_[static_cast<size_t>(u)] <= deg_[static_cast<size_t>(x)] ? u : x;
-    const int other = small == u ? x : u;
-    bool adjacent = false;
-    for_live(small, [&](int y) { adjacent |= y == other; });
-    if (!adjacent && w_[sv] >= std::max(w_[static_cast<size_t>(u)], w_[static_cast<size_t>(x)]) && fold(v, u, x))
+    if (w_[sv] >= std::max(w_[static_cast<size_t>(u)], w_[static_cast<size_t>(x)]) && !adjacent(u, x) && fold(v, u, x))
       return true;
   }
   return edge_rules(v);
@@ -448,6 +502,7 @@ bool MwisReduction::examine(int v) {
 // degrees and equal sums of hashed neighbour numbers, so after sorting by
 // those only equal runs are compared.  True when it merged some.
 bool MwisReduction::twin_pass() {
+  const WalkAs as(walk_, kWalkTwins);
   std::vector<std::pair<uint64_t, int>> keys;
   for (int v = 0; v < n_; v++) {
     const size_t sv = static_cast<size_t>(v);
@@ -508,6 +563,7 @@ bool MwisReduction::twin_pass() {
 // N(u) ∪ N(x) minus v, and w(v) is counted as fixed: a set with u' lifts to
 // one with u and x, a set without u' to one with v, each weighing w(v) more.
 bool MwisReduction::fold(int v, int u, int x) {
+  const WalkAs as(walk_, kWalkDegreeTwo);
   const size_t su = static_cast<size_t>(u), sx = static_cast<size_t>(x);
   const long long need = deg_[su] + deg_[sx];
   // The merged list goes to the arena, reserved up front (never reallocated:
@@ -519,13 +575,15 @@ bool MwisReduction::fold(int v, int u, int x) {
   state_[sx] = kFoldedAway;
   const long long nb = static_cast<long long>(adj_.size());
   const int stamp = ++stamp_;
-  // N(u) without v.
+  // N(u) without v, then N(x) without v and N(u), merged into u's new list
+  // (both ascending, so is the merge).
+  scratch_.clear();
   for_live(u, [&](int y) {
     mark_[static_cast<size_t>(y)] = stamp;
-    adj_.push_back(y);
+    scratch_.push_back(y);
   });
-  const long long from_u = static_cast<long long>(adj_.size()) - nb;
-  // N(x) without v: common neighbours lose x; the others get u in its place.
+  // Common neighbours lose x; the others get u in its place.
+  scratch2_.clear();
   for_live(x, [&](int y) {
     const size_t sy = static_cast<size_t>(y);
     if (mark_[sy] == stamp) {
@@ -533,16 +591,12 @@ bool MwisReduction::fold(int v, int u, int x) {
       nw_[sy] -= wx;
       return;
     }
-    adj_.push_back(y);
-    int* a = adj_.data() + beg_[sy];
-    for (int i = 0; i < len_[sy]; i++)
-      if (a[i] == x) {
-        a[i] = u;
-        break;
-      }
+    scratch2_.push_back(y);
+    rename(y, x, u);
     nw_[sy] += wn - wx;
   });
-  for (long long i = nb; i < nb + from_u; i++) nw_[static_cast<size_t>(adj_[static_cast<size_t>(i)])] += wn - wu;
+  for (int y : scratch_) nw_[static_cast<size_t>(y)] += wn - wu;
+  std::merge(scratch_.begin(), scratch_.end(), scratch2_.begin(), scratch2_.end(), std::back_inserter(adj_));
   w_[su] = wn;
   beg_[su] = nb;
   len_[su] = deg_[su] = static_cast<int>(static_cast<long long>(adj_.size()) - nb);
@@ -574,6 +628,7 @@ bool MwisReduction::fold(int v, int u, int x) {
 //   least as heavy as each neighbour it is taken; otherwise its weight is
 //   transferred (see transfer).
 bool MwisReduction::edge_rules(int v) {
+  const WalkAs as(walk_, kWalkEdge);
   const size_t sv = static_cast<size_t>(v);
   const int d = deg_[sv];
   if (d == 0 || d > kDominationMaxDegree) return false;
@@ -601,23 +656,55 @@ bool MwisReduction::edge_rules(int v) {
   }
   // The clique-cover test, when v is at least as heavy as each neighbour.
   const bool cover = d <= std::min(options_.cover_max_degree, 64) && w_[sv] >= w_[static_cast<size_t>(heaviest)];
+  // N(v) heaviest first, for the lookups below.
+  by_weight_.assign(scratch_.begin(), scratch_.end());
+  std::sort(by_weight_.begin(), by_weight_.end(), [&](int a, int b) {
+    const double wa = w_[static_cast<size_t>(a)], wb = w_[static_cast<size_t>(b)];
+    return wa != wb ? wa > wb : a < b;
+  });
   for (int i = 0; i < d; i++) {
     const int u = scratch_[static_cast<size_t>(i)];
     const size_t su = static_cast<size_t>(u);
-    const bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
+    bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
     if (!candidate && !clique) continue;
     int found = 0;
     double common = 0;
-    for_live(u, [&](int y) {
-      if (mark_[static_cast<size_t>(y)] == stamp) {
-        found++;
-        common += w_[static_cast<size_t>(y)];
+    if (len_[su] > kWalkMaxEntries) {
+      // v's other neighbours are looked up in u's list (binary search)
+      // rather than the list walked, heaviest first, and only as long as a
+      // rule can still hold: the clique test fails at the first one missing;
+      // the single-edge rule needs w(v) + w(N(v) ∩ N(u)) >= W, i.e. the
+      // weight of N(v) \ N[u] at most w(v) - w(u), so it fails once the
+      // weight missing passes that (with a margin for rounding: giving up
+      // on a rule is always sound).  The cost is a few searches of log(deg u)
+      // each, not deg(u): hubs' lists are not walked for their many small
+      // neighbours.
+      const double slack = w_[sv] - w_[su] + 1e-9 * total;
+      double missed = 0;
+      for (int y : by_weight_) {
+        if (y == u) continue;
+        if (listed(u, y)) {
+          found++;
+          common += w_[static_cast<size_t>(y)];
+          continue;
+        }
+        missed += w_[static_cast<size_t>(y)];
+        if (missed > slack) candidate = false;
+        if (!candidate) break;  // one missing: not a clique either
       }
-    });
+    } else {
+      for_live(u, [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == stamp) {
+          found++;
+          common += w_[static_cast<size_t>(y)];
+        }
+      });
+    }
     clique &= found == d - 1;
     if (candidate && w_[sv] + common >= total) scratch2_.push_back(u);
   }
   if (cover && !clique) {
+    const WalkAs as_cover(walk_, kWalkCover);
     // Clique-cover neighbourhood removal: cliques C_1..C_k covering N(v)
     // (greedy, neighbours by decreasing weight, each into the first clique
     // it is adjacent to whole); an independent set meets each in at most
@@ -634,11 +721,7 @@ bool MwisReduction::edge_rules(int v) {
     }
     bool viable = true;
     if (d >= 2 && w_[sv] < w_[static_cast<size_t>(h1)] + w_[static_cast<size_t>(h2)]) {
-      const int shorter = deg_[static_cast<size_t>(h1)] <= deg_[static_cast<size_t>(h2)] ? h1 : h2;
-      const int other = shorter == h1 ? h2 : h1;
-      bool adjacent = false;
-      for_live(shorter, [&](int y) { adjacent |= y == other; });
-      viable = adjacent;
+      viable = adjacent(h1, h2);
     }
     for (int i = 0; viable && i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
     cliques_.clear();
@@ -653,9 +736,15 @@ bool MwisReduction::edge_rules(int v) {
           best = i;
       done |= uint64_t{1} << best;
       uint64_t m = 0;
-      for_live(scratch_[static_cast<size_t>(best)], [&](int y) {
-        if (mark_[static_cast<size_t>(y)] == stamp) m |= uint64_t{1} << pos_[static_cast<size_t>(y)];
-      });
+      const int b = scratch_[static_cast<size_t>(best)];
+      if (search_pays(b, d - 1)) {
+        for (int j = 0; j < d; j++)
+          if (j != best && listed(b, scratch_[static_cast<size_t>(j)])) m |= uint64_t{1} << j;
+      } else {
+        for_live(b, [&](int y) {
+          if (mark_[static_cast<size_t>(y)] == stamp) m |= uint64_t{1} << pos_[static_cast<size_t>(y)];
+        });
+      }
       bool joined = false;
       for (uint64_t& c : cliques_)
         if ((c & ~m) == 0) {
@@ -690,9 +779,14 @@ bool MwisReduction::edge_rules(int v) {
   if (state_[static_cast<size_t>(heaviest)] == kAlive && w_[sv] + w_[static_cast<size_t>(heaviest)] >= total) {
     // total only shrank with the removals above, so the condition still holds.
     scratch2_.clear();
-    for_live(heaviest, [&](int y) {
-      if (mark_[static_cast<size_t>(y)] == stamp) scratch2_.push_back(y);
-    });
+    if (search_pays(heaviest, d - 1)) {
+      for (int y : scratch_)
+        if (y != heaviest && state_[static_cast<size_t>(y)] == kAlive && listed(heaviest, y)) scratch2_.push_back(y);
+    } else {
+      for_live(heaviest, [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == stamp) scratch2_.push_back(y);
+      });
+    }
     for (int z : scratch2_)
       if (state_[static_cast<size_t>(z)] == kAlive) remove(z);
     changed |= !scratch2_.empty();
@@ -709,6 +803,7 @@ bool MwisReduction::edge_rules(int v) {
 // with a neighbour of v lifts to itself, one without any lifts to itself
 // plus v.
 void MwisReduction::transfer(int v) {
+  const WalkAs as(walk_, kWalkTransfer);
   const size_t sv = static_cast<size_t>(v);
   const double wv = w_[sv];
   state_[sv] = kFoldedAway;
@@ -737,6 +832,7 @@ void MwisReduction::transfer(int v) {
 // `complete` when the flow ended and decided nothing (the LP optimum is then
 // 1/2 everywhere).
 bool MwisReduction::lp_round(bool& complete) {
+  const WalkAs as(walk_, kWalkLp);
   complete = false;
   if (lp_id_.empty()) lp_id_.assign(static_cast<size_t>(n_), -1);
   std::vector<int> vert;  // LP numbering -> vertex
@@ -815,6 +911,7 @@ bool MwisReduction::lp_round(bool& complete) {
 }
 
 void MwisReduction::split_and_solve(const MwisOptions& options) {
+  const WalkAs as(walk_, kWalkSplit);
   // Components in ascending order of their smallest vertex, each ascending.
   // mark_ becomes the position of a kernel vertex in its component (-1: not
   // reached yet, -2: in the component being gathered).

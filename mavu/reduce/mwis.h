@@ -60,6 +60,21 @@ struct MwisOptions {
   int cover_max_degree = 64;
 };
 
+// Where the rules' work goes: list entries walked (binary searches count
+// their probes) per rule, indexing MwisStats::walked.
+enum MwisWork : int {
+  kWalkNeighbourhood,  // neighbourhood removal (the sum afresh)
+  kWalkDegreeTwo,      // degree-two fold: the adjacency test and the fold itself
+  kWalkEdge,           // single edge, extended single edge, simplicial test
+  kWalkCover,          // clique-cover neighbourhood removal
+  kWalkTransfer,       // weight transfers
+  kWalkRemove,         // vertices taken or removed: their neighbours updated
+  kWalkTwins,          // the twin pass
+  kWalkLp,             // the LP rule
+  kWalkSplit,          // components and exact solves
+  kWalkCount
+};
+
 struct MwisStats {
   long long taken = 0;      // vertices taken by a rule
   long long removed = 0;    // vertices removed by a rule (not in some optimum)
@@ -77,6 +92,7 @@ struct MwisStats {
   int branched = 0;         // of them, components solved by branch and reduce
   long long branch_work = 0;  // work of branch and reduce (see exact.h), settled or not
   long long searched = 0;   // vertices of the components left for the search
+  long long walked[kWalkCount] = {};  // list entries walked per rule (MwisWork)
 };
 
 class MwisReduction {
@@ -143,6 +159,14 @@ class MwisReduction {
   void split_and_solve(const MwisOptions& options);
   template <class F>
   void for_live(int v, F&& f);
+  // Lists stay ascending (dead entries included: only compaction and
+  // rename() move entries), so membership is a binary search.  listed():
+  // y in v's list; search_pays(): k such searches cost less than a walk of
+  // v's list; rename(): `from` becomes `to` in y's list, kept ascending.
+  bool listed(int v, int y);
+  bool search_pays(int v, int k) const;
+  void rename(int y, int from, int to);
+  bool adjacent(int a, int b) { return len_[static_cast<size_t>(a)] <= len_[static_cast<size_t>(b)] ? listed(a, b) : listed(b, a); }
 
   int n_ = 0;
   std::vector<double> w_;       // current weight
@@ -158,6 +182,7 @@ class MwisReduction {
   size_t head_ = 0, count_ = 0;
   std::vector<int> mark_;  // stamp per vertex; after the split, the position in its part
   std::vector<int> scratch_, scratch2_;
+  std::vector<int> by_weight_;  // the examined vertex's neighbours, heaviest first (edge rules)
   std::vector<int> lp_id_;  // the LP rule's numbering (-1: not in its flow)
   std::vector<int> pos_;  // position of a neighbour in scratch_ (clique-cover test)
   std::vector<uint64_t> cliques_;
@@ -169,6 +194,7 @@ class MwisReduction {
   std::vector<std::vector<int>> parts_;
   MwisStats stats_;
   long long work_ = 0;
+  int walk_ = kWalkNeighbourhood;  // the rule for_live() charges (stats_.walked)
   MwisOptions options_;
   Deadline* deadline_ = nullptr;
   long long next_poll_ = 0;
