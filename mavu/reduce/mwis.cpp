@@ -290,8 +290,8 @@ template <class F>
 void MwisReduction::for_live(int v, F&& f) {
   // Walks v's live neighbours and drops the dead entries from the list on
   // the way, so each dead entry is walked over at most once per list.
-  int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-  const int len = len_[static_cast<size_t>(v)];
+  int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+  const int len = vx_[static_cast<size_t>(v)].len;
   work_ += len;
   stats_.walked[walk_] += len;
   int k = 0;
@@ -300,13 +300,13 @@ void MwisReduction::for_live(int v, F&& f) {
     if (state_[static_cast<size_t>(y)] != kAlive) continue;
     a[k++] = y;
   }
-  len_[static_cast<size_t>(v)] = k;
+  vx_[static_cast<size_t>(v)].len = k;
   for (int i = 0; i < k; i++) f(a[i]);
 }
 
 bool MwisReduction::listed(int v, int y) {
-  const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-  const int len = len_[static_cast<size_t>(v)];
+  const int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+  const int len = vx_[static_cast<size_t>(v)].len;
   const int probes = std::bit_width(static_cast<unsigned>(len));
   work_ += probes;
   stats_.walked[walk_] += probes;
@@ -314,13 +314,13 @@ bool MwisReduction::listed(int v, int y) {
 }
 
 bool MwisReduction::search_pays(int v, int k) const {
-  const int len = len_[static_cast<size_t>(v)];
+  const int len = vx_[static_cast<size_t>(v)].len;
   return static_cast<long long>(k) * std::bit_width(static_cast<unsigned>(len)) < len;
 }
 
 void MwisReduction::rename(int y, int from, int to) {
-  int* a = adj_.data() + beg_[static_cast<size_t>(y)];
-  const int len = len_[static_cast<size_t>(y)];
+  int* a = adj_.data() + vx_[static_cast<size_t>(y)].beg;
+  const int len = vx_[static_cast<size_t>(y)].len;
   int* at = std::lower_bound(a, a + len, from);
   const int probes = std::bit_width(static_cast<unsigned>(len));
   work_ += probes;
@@ -344,11 +344,7 @@ void MwisReduction::rename(int y, int from, int to) {
 bool MwisReduction::init(int n, long long adj_entries) {
   n_ = n;
   const size_t nn = static_cast<size_t>(n);
-  w_.assign(nn, 0);
-  nw_.assign(nn, 0);
-  deg_.assign(nn, 0);
-  beg_.assign(nn, 0);
-  len_.assign(nn, 0);
+  vx_.assign(nn, Vertex{});
   arena_limit_ = adj_entries / 2;
   adj_.reserve(static_cast<size_t>(adj_entries + arena_limit_));
   adj_.resize(static_cast<size_t>(adj_entries));
@@ -384,17 +380,17 @@ bool MwisReduction::run(const G& g, const MwisOptions& options, Deadline* deadli
     long long at = 0;
     for (int v = 0; v < g.n_vertex; v++) {
       const size_t sv = static_cast<size_t>(v);
-      w_[sv] = g.v_weight[v];
-      beg_[sv] = at;
-      len_[sv] = deg_[sv] = g.v_edge_count[v];
+      vx_[sv].w = g.v_weight[v];
+      vx_[sv].beg = at;
+      vx_[sv].len = vx_[sv].deg = g.v_edge_count[v];
       int* const a = adj_.data() + at;
       for (int i = 0; i < g.v_edge_count[v]; i++) adj_[static_cast<size_t>(at++)] = static_cast<int>(g.v_adj[v][i]);
       if (!std::is_sorted(a, adj_.data() + at)) std::sort(a, adj_.data() + at);  // the layouts' lists are ascending already
     }
     for (int v = 0; v < g.n_vertex && !stopped_; v++) {
       double s = 0;
-      for (int i = 0; i < g.v_edge_count[v]; i++) s += w_[g.v_adj[v][i]];
-      nw_[static_cast<size_t>(v)] = s;
+      for (int i = 0; i < g.v_edge_count[v]; i++) s += vx_[g.v_adj[v][i]].w;
+      vx_[static_cast<size_t>(v)].nw = s;
       work_ += g.v_edge_count[v] + 1;
       poll();
     }
@@ -446,10 +442,10 @@ void MwisReduction::remove(int v) {
   const WalkAs as(walk_, kWalkRemove);
   state_[static_cast<size_t>(v)] = kRemoved;
   stats_.removed++;
-  const double wv = w_[static_cast<size_t>(v)];
+  const double wv = vx_[static_cast<size_t>(v)].w;
   for_live(v, [&](int y) {
-    deg_[static_cast<size_t>(y)]--;
-    nw_[static_cast<size_t>(y)] -= wv;
+    vx_[static_cast<size_t>(y)].deg--;
+    vx_[static_cast<size_t>(y)].nw -= wv;
     push(y);
   });
 }
@@ -460,7 +456,7 @@ void MwisReduction::take(int v) {
   state_[static_cast<size_t>(v)] = kTaken;
   stats_.taken++;
   chosen_.push_back(v);
-  fixed_weight_ += w_[static_cast<size_t>(v)];
+  fixed_weight_ += vx_[static_cast<size_t>(v)].w;
   scratch_.clear();
   for_live(v, [&](int y) { scratch_.push_back(y); });
   for (int y : scratch_)
@@ -473,21 +469,21 @@ bool MwisReduction::examine(int v) {
   // any independent set S without v can trade S ∩ N(v) for v and lose
   // nothing, so some optimum contains v.  The kept sum may have drifted by
   // rounding: it is summed afresh before the rule fires.
-  if (w_[sv] >= nw_[sv]) {
+  if (vx_[sv].w >= vx_[sv].nw) {
     const WalkAs as(walk_, kWalkNeighbourhood);
     double s = 0;
-    for_live(v, [&](int y) { s += w_[static_cast<size_t>(y)]; });
-    nw_[sv] = s;
-    if (w_[sv] >= s) {
+    for_live(v, [&](int y) { s += vx_[static_cast<size_t>(y)].w; });
+    vx_[sv].nw = s;
+    if (vx_[sv].w >= s) {
       take(v);
       return true;
     }
   }
-  if (deg_[sv] == 2) {
+  if (vx_[sv].deg == 2) {
     const WalkAs as(walk_, kWalkDegreeTwo);
     int u = -1, x = -1;
     for_live(v, [&](int y) { (u < 0 ? u : x) = y; });
-    if (w_[sv] >= std::max(w_[static_cast<size_t>(u)], w_[static_cast<size_t>(x)]) && !adjacent(u, x) && fold(v, u, x))
+    if (vx_[sv].w >= std::max(vx_[static_cast<size_t>(u)].w, vx_[static_cast<size_t>(x)].w) && !adjacent(u, x) && fold(v, u, x))
       return true;
   }
   return edge_rules(v);
@@ -506,8 +502,8 @@ bool MwisReduction::twin_pass() {
   std::vector<std::pair<uint64_t, int>> keys;
   for (int v = 0; v < n_; v++) {
     const size_t sv = static_cast<size_t>(v);
-    if (state_[sv] != kAlive || deg_[sv] < 2 || deg_[sv] > options_.twin_max_degree) continue;
-    uint64_t h = static_cast<uint64_t>(deg_[sv]);
+    if (state_[sv] != kAlive || vx_[sv].deg < 2 || vx_[sv].deg > options_.twin_max_degree) continue;
+    uint64_t h = static_cast<uint64_t>(vx_[sv].deg);
     for_live(v, [&](int y) {
       uint64_t z = static_cast<uint64_t>(y) + 0x9e3779b97f4a7c15ull;
       z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
@@ -527,21 +523,21 @@ bool MwisReduction::twin_pass() {
       const int v = keys[a].second;
       const size_t sv = static_cast<size_t>(v);
       if (state_[sv] != kAlive) continue;
-      const int d = deg_[sv];
+      const int d = vx_[sv].deg;
       const int stamp = ++stamp_;
       for_live(v, [&](int y) { mark_[static_cast<size_t>(y)] = stamp; });
       bool grew = false;
       for (size_t b = a + 1; b < j; b++) {
         const int u = keys[b].second;
         const size_t su = static_cast<size_t>(u);
-        if (state_[su] != kAlive || deg_[su] != d) continue;
+        if (state_[su] != kAlive || vx_[su].deg != d) continue;
         int found = 0;
         for_live(u, [&](int y) { found += mark_[static_cast<size_t>(y)] == stamp; });
         if (found != d) continue;
         state_[su] = kFoldedAway;
-        w_[sv] += w_[su];
+        vx_[sv].w += vx_[su].w;
         for_live(u, [&](int y) {
-          deg_[static_cast<size_t>(y)]--;  // y loses u; v, its twin, gains u's weight
+          vx_[static_cast<size_t>(y)].deg--;  // y loses u; v, its twin, gains u's weight
           push(y);
         });
         undo_.push_back({u, v, -2, 0, 0});
@@ -565,11 +561,11 @@ bool MwisReduction::twin_pass() {
 bool MwisReduction::fold(int v, int u, int x) {
   const WalkAs as(walk_, kWalkDegreeTwo);
   const size_t su = static_cast<size_t>(u), sx = static_cast<size_t>(x);
-  const long long need = deg_[su] + deg_[sx];
+  const long long need = vx_[su].deg + vx_[sx].deg;
   // The merged list goes to the arena, reserved up front (never reallocated:
   // lists are walked through pointers into it); when it is full, no fold.
   if (static_cast<long long>(adj_.size()) + need > static_cast<long long>(adj_.capacity())) return false;
-  const double wu = w_[su], wx = w_[sx], wv = w_[static_cast<size_t>(v)];
+  const double wu = vx_[su].w, wx = vx_[sx].w, wv = vx_[static_cast<size_t>(v)].w;
   const double wn = wu + wx - wv;
   state_[static_cast<size_t>(v)] = kFoldedAway;
   state_[sx] = kFoldedAway;
@@ -587,22 +583,22 @@ bool MwisReduction::fold(int v, int u, int x) {
   for_live(x, [&](int y) {
     const size_t sy = static_cast<size_t>(y);
     if (mark_[sy] == stamp) {
-      deg_[sy]--;
-      nw_[sy] -= wx;
+      vx_[sy].deg--;
+      vx_[sy].nw -= wx;
       return;
     }
     scratch2_.push_back(y);
     rename(y, x, u);
-    nw_[sy] += wn - wx;
+    vx_[sy].nw += wn - wx;
   });
-  for (int y : scratch_) nw_[static_cast<size_t>(y)] += wn - wu;
+  for (int y : scratch_) vx_[static_cast<size_t>(y)].nw += wn - wu;
   std::merge(scratch_.begin(), scratch_.end(), scratch2_.begin(), scratch2_.end(), std::back_inserter(adj_));
-  w_[su] = wn;
-  beg_[su] = nb;
-  len_[su] = deg_[su] = static_cast<int>(static_cast<long long>(adj_.size()) - nb);
+  vx_[su].w = wn;
+  vx_[su].beg = nb;
+  vx_[su].len = vx_[su].deg = static_cast<int>(static_cast<long long>(adj_.size()) - nb);
   double s = 0;
-  for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) s += w_[static_cast<size_t>(adj_[static_cast<size_t>(i)])];
-  nw_[su] = s;
+  for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) s += vx_[static_cast<size_t>(adj_[static_cast<size_t>(i)])].w;
+  vx_[su].nw = s;
   undo_.push_back({v, u, x, 0, 0});
   fixed_weight_ += wv;
   stats_.folds++;
@@ -630,7 +626,7 @@ bool MwisReduction::fold(int v, int u, int x) {
 bool MwisReduction::edge_rules(int v) {
   const WalkAs as(walk_, kWalkEdge);
   const size_t sv = static_cast<size_t>(v);
-  const int d = deg_[sv];
+  const int d = vx_[sv].deg;
   if (d == 0 || d > kDominationMaxDegree) return false;
   const int stamp = ++stamp_;
   scratch_.clear();
@@ -638,9 +634,9 @@ bool MwisReduction::edge_rules(int v) {
   for_live(v, [&](int y) {
     mark_[static_cast<size_t>(y)] = stamp;
     scratch_.push_back(y);
-    total += w_[static_cast<size_t>(y)];
+    total += vx_[static_cast<size_t>(y)].w;
   });
-  nw_[sv] = total;
+  vx_[sv].nw = total;
   scratch2_.clear();
   // Only the lists that can matter are walked: the single-edge rule can hold
   // for u only when w(u) <= w(v) and w(N(u)) >= W (the common part weighs at
@@ -651,27 +647,27 @@ bool MwisReduction::edge_rules(int v) {
   int heaviest = scratch_[0];
   for (int u : scratch_) {
     const size_t su = static_cast<size_t>(u);
-    if (w_[su] > w_[static_cast<size_t>(heaviest)]) heaviest = u;
-    clique &= deg_[su] >= d;
+    if (vx_[su].w > vx_[static_cast<size_t>(heaviest)].w) heaviest = u;
+    clique &= vx_[su].deg >= d;
   }
   // The clique-cover test, when v is at least as heavy as each neighbour.
-  const bool cover = d <= std::min(options_.cover_max_degree, 64) && w_[sv] >= w_[static_cast<size_t>(heaviest)];
+  const bool cover = d <= std::min(options_.cover_max_degree, 64) && vx_[sv].w >= vx_[static_cast<size_t>(heaviest)].w;
   // N(v) heaviest first, for the lookups below.
   by_weight_.assign(scratch_.begin(), scratch_.end());
   std::sort(by_weight_.begin(), by_weight_.end(), [&](int a, int b) {
-    const double wa = w_[static_cast<size_t>(a)], wb = w_[static_cast<size_t>(b)];
+    const double wa = vx_[static_cast<size_t>(a)].w, wb = vx_[static_cast<size_t>(b)].w;
     return wa != wb ? wa > wb : a < b;
   });
   for (int i = 0; i < d; i++) {
     const int u = scratch_[static_cast<size_t>(i)];
     const size_t su = static_cast<size_t>(u);
-    bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
+    bool candidate = vx_[su].w <= vx_[sv].w && vx_[su].nw >= total * (1 - 1e-9);
     if (!candidate && !clique) continue;
     int found = 0;
     double common = 0;
-    if (len_[su] > kWalkMaxEntries) {
-      // v's other neighbours are looked up in u's list (binary search)
-      // rather than the list walked, heaviest first, and only as long as a
+    if (vx_[su].len > kWalkMaxEntries) {
+      // v's other neighbours y are looked up (binary search in the shorter
+      // of the lists of u and y) rather than u's list walked, heaviest first, and only as long as a
       // rule can still hold: the clique test fails at the first one missing;
       // the single-edge rule needs w(v) + w(N(v) ∩ N(u)) >= W, i.e. the
       // weight of N(v) \ N[u] at most w(v) - w(u), so it fails once the
@@ -679,16 +675,16 @@ bool MwisReduction::edge_rules(int v) {
       // on a rule is always sound).  The cost is a few searches of log(deg u)
       // each, not deg(u): hubs' lists are not walked for their many small
       // neighbours.
-      const double slack = w_[sv] - w_[su] + 1e-9 * total;
+      const double slack = vx_[sv].w - vx_[su].w + 1e-9 * total;
       double missed = 0;
       for (int y : by_weight_) {
         if (y == u) continue;
-        if (listed(u, y)) {
+        if (adjacent(u, y)) {
           found++;
-          common += w_[static_cast<size_t>(y)];
+          common += vx_[static_cast<size_t>(y)].w;
           continue;
         }
-        missed += w_[static_cast<size_t>(y)];
+        missed += vx_[static_cast<size_t>(y)].w;
         if (missed > slack) candidate = false;
         if (!candidate) break;  // one missing: not a clique either
       }
@@ -696,12 +692,12 @@ bool MwisReduction::edge_rules(int v) {
       for_live(u, [&](int y) {
         if (mark_[static_cast<size_t>(y)] == stamp) {
           found++;
-          common += w_[static_cast<size_t>(y)];
+          common += vx_[static_cast<size_t>(y)].w;
         }
       });
     }
     clique &= found == d - 1;
-    if (candidate && w_[sv] + common >= total) scratch2_.push_back(u);
+    if (candidate && vx_[sv].w + common >= total) scratch2_.push_back(u);
   }
   if (cover && !clique) {
     const WalkAs as_cover(walk_, kWalkCover);
@@ -716,11 +712,11 @@ bool MwisReduction::edge_rules(int v) {
     // share a clique: adjacent (tested first on the shorter list).
     int h1 = -1, h2 = -1;
     for (int u : scratch_) {
-      if (h1 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h1)]) h2 = h1, h1 = u;
-      else if (h2 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h2)]) h2 = u;
+      if (h1 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h1)].w) h2 = h1, h1 = u;
+      else if (h2 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h2)].w) h2 = u;
     }
     bool viable = true;
-    if (d >= 2 && w_[sv] < w_[static_cast<size_t>(h1)] + w_[static_cast<size_t>(h2)]) {
+    if (d >= 2 && vx_[sv].w < vx_[static_cast<size_t>(h1)].w + vx_[static_cast<size_t>(h2)].w) {
       viable = adjacent(h1, h2);
     }
     for (int i = 0; viable && i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
@@ -728,11 +724,11 @@ bool MwisReduction::edge_rules(int v) {
     double bound = 0;
     uint64_t done = 0;
     int covered = 0;
-    for (; viable && covered < d && bound <= w_[sv]; covered++) {
+    for (; viable && covered < d && bound <= vx_[sv].w; covered++) {
       int best = -1;
       for (int i = 0; i < d; i++)
-        if (!(done >> i & 1) && (best < 0 || w_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] >
-                                                 w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])]))
+        if (!(done >> i & 1) && (best < 0 || vx_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])].w >
+                                                 vx_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])].w))
           best = i;
       done |= uint64_t{1} << best;
       uint64_t m = 0;
@@ -754,21 +750,21 @@ bool MwisReduction::edge_rules(int v) {
         }
       if (!joined) {
         cliques_.push_back(uint64_t{1} << best);
-        bound += w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])];  // the heaviest of its clique
+        bound += vx_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])].w;  // the heaviest of its clique
       }
     }
-    if (viable && covered == d && bound <= w_[sv]) {
+    if (viable && covered == d && bound <= vx_[sv].w) {
       stats_.clique_taken++;
       take(v);
       return true;
     }
   }
   if (clique) {
-    if (w_[sv] >= w_[static_cast<size_t>(heaviest)]) {
+    if (vx_[sv].w >= vx_[static_cast<size_t>(heaviest)].w) {
       take(v);
     } else {
       for (int u : scratch_)  // the neighbours no heavier than v are dominated by it
-        if (w_[static_cast<size_t>(u)] <= w_[sv]) remove(u);
+        if (vx_[static_cast<size_t>(u)].w <= vx_[sv].w) remove(u);
       transfer(v);
     }
     return true;
@@ -776,7 +772,7 @@ bool MwisReduction::edge_rules(int v) {
   bool changed = !scratch2_.empty();
   for (int u : scratch2_)
     if (state_[static_cast<size_t>(u)] == kAlive) remove(u);
-  if (state_[static_cast<size_t>(heaviest)] == kAlive && w_[sv] + w_[static_cast<size_t>(heaviest)] >= total) {
+  if (state_[static_cast<size_t>(heaviest)] == kAlive && vx_[sv].w + vx_[static_cast<size_t>(heaviest)].w >= total) {
     // total only shrank with the removals above, so the condition still holds.
     scratch2_.clear();
     if (search_pays(heaviest, d - 1)) {
@@ -805,7 +801,7 @@ bool MwisReduction::edge_rules(int v) {
 void MwisReduction::transfer(int v) {
   const WalkAs as(walk_, kWalkTransfer);
   const size_t sv = static_cast<size_t>(v);
-  const double wv = w_[sv];
+  const double wv = vx_[sv].w;
   state_[sv] = kFoldedAway;
   const long long lo = static_cast<long long>(members_.size());
   scratch_.clear();
@@ -813,12 +809,12 @@ void MwisReduction::transfer(int v) {
   for (int u : scratch_) {
     members_.push_back(u);
     const size_t su = static_cast<size_t>(u);
-    deg_[su]--;
-    nw_[su] -= wv;
-    w_[su] -= wv;
+    vx_[su].deg--;
+    vx_[su].nw -= wv;
+    vx_[su].w -= wv;
     push(u);
     for_live(u, [&](int y) {
-      nw_[static_cast<size_t>(y)] -= wv;
+      vx_[static_cast<size_t>(y)].nw -= wv;
       push(y);
     });
   }
@@ -848,8 +844,8 @@ bool MwisReduction::lp_round(bool& complete) {
   lp.w.resize(static_cast<size_t>(k));
   for (int i = 0; i < k; i++) {
     const size_t v = static_cast<size_t>(vert[static_cast<size_t>(i)]);
-    lp.w[static_cast<size_t>(i)] = w_[v];
-    lp.off[static_cast<size_t>(i) + 1] = lp.off[static_cast<size_t>(i)] + len_[v];  // lists are compacted
+    lp.w[static_cast<size_t>(i)] = vx_[v].w;
+    lp.off[static_cast<size_t>(i) + 1] = lp.off[static_cast<size_t>(i)] + vx_[v].len;  // lists are compacted
   }
   bool decided = false;
   const long long entries = lp.off[static_cast<size_t>(k)];
@@ -860,8 +856,8 @@ bool MwisReduction::lp_round(bool& complete) {
     std::vector<long long> fill(lp.off.begin(), lp.off.end() - 1);
     for (int i = 0; i < k; i++) {
       const int v = vert[static_cast<size_t>(i)];
-      const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-      for (int j = 0; j < len_[static_cast<size_t>(v)]; j++)
+      const int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+      for (int j = 0; j < vx_[static_cast<size_t>(v)].len; j++)
         lp.nb[static_cast<size_t>(fill[static_cast<size_t>(lp_id_[static_cast<size_t>(a[j])])]++)] = i;
     }
     // The reverse entries: the entries of v pointing below v come first, in
@@ -961,7 +957,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       masks.assign(static_cast<size_t>(k), 0);
       std::vector<double> cw(static_cast<size_t>(k));
       for (int i = 0; i < k; i++) {
-        cw[static_cast<size_t>(i)] = w_[static_cast<size_t>(comp[static_cast<size_t>(i)])];
+        cw[static_cast<size_t>(i)] = vx_[static_cast<size_t>(comp[static_cast<size_t>(i)])].w;
         for_live(comp[static_cast<size_t>(i)],
                  [&](int y) { masks[static_cast<size_t>(i)] |= uint64_t{1} << mark_[static_cast<size_t>(y)]; });
       }
@@ -975,7 +971,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         for (uint64_t q = bb.best_set; q; q &= q - 1) {
           const int v = comp[static_cast<size_t>(std::countr_zero(q))];
           chosen_.push_back(v);
-          fixed_weight_ += w_[static_cast<size_t>(v)];
+          fixed_weight_ += vx_[static_cast<size_t>(v)].w;
         }
       }
     }
@@ -985,7 +981,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       std::vector<ConflictPair> pairs;
       for (int i = 0; i < k; i++) {
         const int v = comp[static_cast<size_t>(i)];
-        cw[static_cast<size_t>(i)] = w_[static_cast<size_t>(v)];
+        cw[static_cast<size_t>(i)] = vx_[static_cast<size_t>(v)].w;
         for_live(v, [&](int y) {
           if (y > v) pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(mark_[static_cast<size_t>(y)])});
         });
@@ -1005,7 +1001,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         for (int i : set) {
           const int v = comp[static_cast<size_t>(i)];
           chosen_.push_back(v);
-          fixed_weight_ += w_[static_cast<size_t>(v)];
+          fixed_weight_ += vx_[static_cast<size_t>(v)].w;
         }
       }
     }
@@ -1021,8 +1017,8 @@ std::vector<ConflictPair> MwisReduction::part_pairs(int p) const {
   const auto& part = parts_[static_cast<size_t>(p)];
   for (size_t i = 0; i < part.size(); i++) {
     const int v = part[i];
-    const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-    for (int j = 0; j < len_[static_cast<size_t>(v)]; j++) {
+    const int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+    for (int j = 0; j < vx_[static_cast<size_t>(v)].len; j++) {
       const int y = a[j];
       if (state_[static_cast<size_t>(y)] == kAlive && y > v)
         pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(mark_[static_cast<size_t>(y)])});

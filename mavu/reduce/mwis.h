@@ -118,7 +118,7 @@ class MwisReduction {
   // of lift({}) is then optimal.
   const std::vector<std::vector<int>>& parts() const { return parts_; }
   // Weight of kernel vertex v (a folded vertex weighs what the fold gave it).
-  double weight(int v) const { return w_[static_cast<size_t>(v)]; }
+  double weight(int v) const { return vx_[static_cast<size_t>(v)].w; }
   // Conflict pairs of part p in its own numbering (position in parts()[p]),
   // each once, smaller first.
   std::vector<ConflictPair> part_pairs(int p) const;
@@ -166,14 +166,19 @@ class MwisReduction {
   bool listed(int v, int y);
   bool search_pays(int v, int k) const;
   void rename(int y, int from, int to);
-  bool adjacent(int a, int b) { return len_[static_cast<size_t>(a)] <= len_[static_cast<size_t>(b)] ? listed(a, b) : listed(b, a); }
+  bool adjacent(int a, int b) { return vx_[static_cast<size_t>(a)].len <= vx_[static_cast<size_t>(b)].len ? listed(a, b) : listed(b, a); }
 
   int n_ = 0;
-  std::vector<double> w_;       // current weight
-  std::vector<double> nw_;      // weight of the live neighbourhood (kept incrementally, checked before use)
-  std::vector<int> deg_;        // live degree
-  std::vector<long long> beg_;  // start of v's list in adj_
-  std::vector<int> len_;        // raw length of v's list (live entries and not yet compacted dead ones)
+  // What the rules read of a vertex, in one place: testing a neighbour
+  // touches one cache line rather than one per array.
+  struct alignas(32) Vertex {
+    double w = 0;       // current weight
+    double nw = 0;      // weight of the live neighbourhood (kept incrementally, checked before use)
+    long long beg = 0;  // start of its list in adj_
+    int deg = 0;        // live degree
+    int len = 0;        // raw length of its list (live entries and not yet compacted dead ones)
+  };
+  std::vector<Vertex> vx_;
   std::vector<int> adj_;        // lists; folded vertices get theirs at the end (the arena)
   long long arena_limit_ = 0;
   std::vector<uint8_t> state_;
