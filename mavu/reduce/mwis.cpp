@@ -629,14 +629,16 @@ bool MwisReduction::edge_rules(int v) {
   const int d = vx_[sv].deg;
   if (d == 0 || d > kDominationMaxDegree) return false;
   const int stamp = ++stamp_;
-  scratch_.clear();
+  for_live(v, [](int) {});  // compacted: the list is N(v)
+  const int* const list = adj_.data() + vx_[sv].beg;
+  scratch_.assign(list, list + d);
   double total = 0;  // W, summed afresh
-  for_live(v, [&](int y) {
+  for (int y : scratch_) {
     mark_[static_cast<size_t>(y)] = stamp;
-    scratch_.push_back(y);
     total += vx_[static_cast<size_t>(y)].w;
-  });
+  }
   vx_[sv].nw = total;
+  bool sorted = false;  // by_weight_ made
   scratch2_.clear();
   // Only the lists that can matter are walked: the single-edge rule can hold
   // for u only when w(u) <= w(v) and w(N(u)) >= W (the common part weighs at
@@ -652,12 +654,6 @@ bool MwisReduction::edge_rules(int v) {
   }
   // The clique-cover test, when v is at least as heavy as each neighbour.
   const bool cover = d <= std::min(options_.cover_max_degree, 64) && vx_[sv].w >= vx_[static_cast<size_t>(heaviest)].w;
-  // N(v) heaviest first, for the lookups below.
-  by_weight_.assign(scratch_.begin(), scratch_.end());
-  std::sort(by_weight_.begin(), by_weight_.end(), [&](int a, int b) {
-    const double wa = vx_[static_cast<size_t>(a)].w, wb = vx_[static_cast<size_t>(b)].w;
-    return wa != wb ? wa > wb : a < b;
-  });
   for (int i = 0; i < d; i++) {
     const int u = scratch_[static_cast<size_t>(i)];
     const size_t su = static_cast<size_t>(u);
@@ -675,16 +671,22 @@ bool MwisReduction::edge_rules(int v) {
       // on a rule is always sound).  The cost is a few searches of log(deg u)
       // each, not deg(u): hubs' lists are not walked for their many small
       // neighbours.
+      if (!sorted) {  // N(v) heaviest first
+        by_weight_.clear();
+        for (int y : scratch_) by_weight_.push_back({-vx_[static_cast<size_t>(y)].w, y});
+        std::sort(by_weight_.begin(), by_weight_.end());
+        sorted = true;
+      }
       const double slack = vx_[sv].w - vx_[su].w + 1e-9 * total;
       double missed = 0;
-      for (int y : by_weight_) {
+      for (const auto& [minus_w, y] : by_weight_) {
         if (y == u) continue;
         if (adjacent(u, y)) {
           found++;
-          common += vx_[static_cast<size_t>(y)].w;
+          common -= minus_w;
           continue;
         }
-        missed += vx_[static_cast<size_t>(y)].w;
+        missed -= minus_w;
         if (missed > slack) candidate = false;
         if (!candidate) break;  // one missing: not a clique either
       }

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/deadline.h"
@@ -187,7 +188,7 @@ class MwisReduction {
   size_t head_ = 0, count_ = 0;
   std::vector<int> mark_;  // stamp per vertex; after the split, the position in its part
   std::vector<int> scratch_, scratch2_;
-  std::vector<int> by_weight_;  // the examined vertex's neighbours, heaviest first (edge rules)
+  std::vector<std::pair<double, int>> by_weight_;  // the examined vertex's neighbours (minus weight, vertex), heaviest first
   std::vector<int> lp_id_;  // the LP rule's numbering (-1: not in its flow)
   std::vector<int> pos_;  // position of a neighbour in scratch_ (clique-cover test)
   std::vector<uint64_t> cliques_;
