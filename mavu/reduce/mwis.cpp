@@ -17,9 +17,6 @@ namespace {
 // (hubs dominate almost never, and testing them costs the sum of their
 // neighbours' degrees each time a neighbour changes).
 constexpr int kDominationMaxDegree = 256;
-// Neighbours' lists up to this long are walked by the single-edge and
-// simplicial tests (sequential, cheap); longer ones are searched.
-constexpr int kWalkMaxEntries = 16;
 
 // Exact maximum weight independent set of a graph of at most 64 vertices
 // (adjacency masks), by branch and bound.  In every node the vertices at
@@ -313,9 +310,12 @@ bool MwisReduction::listed(int v, int y) {
   return std::binary_search(a, a + len, y);
 }
 
-bool MwisReduction::search_pays(int v, int k) const {
+bool MwisReduction::search_pays(int v, int k) {
   const int len = vx_[static_cast<size_t>(v)].len;
-  return static_cast<long long>(k) * std::bit_width(static_cast<unsigned>(len)) < len;
+  if (len <= options_.walk_max_entries || static_cast<long long>(k) * std::bit_width(static_cast<unsigned>(len)) >= len)
+    return false;
+  stats_.lookups++;
+  return true;
 }
 
 void MwisReduction::rename(int y, int from, int to) {
@@ -661,7 +661,8 @@ bool MwisReduction::edge_rules(int v) {
     if (!candidate && !clique) continue;
     int found = 0;
     double common = 0;
-    if (vx_[su].len > kWalkMaxEntries) {
+    if (vx_[su].len > options_.walk_max_entries) {
+      stats_.lookups++;
       // v's other neighbours y are looked up (binary search in the shorter
       // of the lists of u and y) rather than u's list walked, heaviest first, and only as long as a
       // rule can still hold: the clique test fails at the first one missing;

@@ -59,6 +59,10 @@ struct MwisOptions {
   // clique-cover test at vertices of at most this degree (at most 64).
   int twin_max_degree = 32;
   int cover_max_degree = 64;
+  // The edge rules walk a neighbour's list up to this long (sequential,
+  // cheap); longer ones (hubs') are searched for the examined vertex's
+  // other neighbours, at a cost of log(length) each, not the length.
+  int walk_max_entries = 16;
 };
 
 // Where the rules' work goes: list entries walked (binary searches count
@@ -93,6 +97,7 @@ struct MwisStats {
   int branched = 0;         // of them, components solved by branch and reduce
   long long branch_work = 0;  // work of branch and reduce (see exact.h), settled or not
   long long searched = 0;   // vertices of the components left for the search
+  long long lookups = 0;    // neighbours tested by binary searches rather than a walk of their lists
   long long walked[kWalkCount] = {};  // list entries walked per rule (MwisWork)
 };
 
@@ -165,7 +170,7 @@ class MwisReduction {
   // y in v's list; search_pays(): k such searches cost less than a walk of
   // v's list; rename(): `from` becomes `to` in y's list, kept ascending.
   bool listed(int v, int y);
-  bool search_pays(int v, int k) const;
+  bool search_pays(int v, int k);  // counted in stats_.lookups when it does
   void rename(int y, int from, int to);
   bool adjacent(int a, int b) { return vx_[static_cast<size_t>(a)].len <= vx_[static_cast<size_t>(b)].len ? listed(a, b) : listed(b, a); }
 
