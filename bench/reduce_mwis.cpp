@@ -8,7 +8,7 @@
 // work of branch and reduce.
 //
 //   reduce_mwis [--exact-max K] [--budget B] [--branch-max K] [--branch-budget B] [--lp-max K] [--lp-budget B] [--lp-rounds R]
-//               [--twin-max D] [--cover-max D] [--deadline S] [--load-only 1] FILE...
+//               [--twin-max D] [--cover-max D] [--deadline S] [--load-only 1] [--walked 1] FILE...
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +19,8 @@
 
 int main(int argc, char** argv) {
   mavu::reduce::MwisOptions options;
-  bool load_only = false;  // --load-only 1: read the file and stop (peak memory of the load alone)
+  bool load_only = false;
+  bool walked = false;     // --walked 1: list entries walked per rule, on a line after the instance's  // --load-only 1: read the file and stop (peak memory of the load alone)
   double deadline_s = -1;  // --deadline S: the reduction gets S CPU seconds from its start
   int i = 1;
   for (; i + 1 < argc && argv[i][0] == '-' && argv[i][1] == '-'; i += 2) {
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--lp-budget")) options.lp_budget = std::atoll(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--twin-max")) options.twin_max_degree = std::atoi(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--cover-max")) options.cover_max_degree = std::atoi(argv[i + 1]);
+    else if (!std::strcmp(argv[i], "--walked")) walked = std::atoi(argv[i + 1]) != 0;
     else if (!std::strcmp(argv[i], "--load-only")) load_only = std::atoi(argv[i + 1]) != 0;
     else if (!std::strcmp(argv[i], "--deadline")) deadline_s = std::atof(argv[i + 1]);
   }
@@ -64,6 +66,13 @@ int main(int argc, char** argv) {
                 double(t1 - t0) / CLOCKS_PER_SEC, double(t2 - t1) / CLOCKS_PER_SEC, s.folds,
                 r.stopped() ? "stop" : r.parts().empty() ? "yes" : "no", r.fixed_weight(), s.twins, s.clique_taken, s.lp_taken, s.lp_removed,
                 s.lp_rounds, s.branch_work);
+    if (walked) {
+      static const char* const names[] = {"neighbourhood", "degree_two", "edge", "cover", "transfer", "remove", "twins", "lp", "split"};
+      static_assert(sizeof names / sizeof names[0] == mavu::reduce::kWalkCount);
+      std::printf("  walked:");
+      for (int k = 0; k < mavu::reduce::kWalkCount; k++) std::printf(" %s=%lld", names[k], s.walked[k]);
+      std::printf(" total=%lld\n", r.work());
+    }
   }
   return 0;
 }

@@ -26,7 +26,7 @@ using mavu::reduce::MwisReduction;
 using Graph = SparseConflictGraph<uint16_t>;
 
 // The rule a shape is made for: it must fire in some trial.
-enum class Fires { any, twins, clique, lp };
+enum class Fires { any, twins, clique, lp, lookups };
 
 struct Shape {
   const char* name;
@@ -41,6 +41,8 @@ struct Shape {
   int twins = 0;           // vertices turned into twins of others (same neighbours, not adjacent)
   int hubs = 0;            // vertices made heavy (weight times the number of vertices)
   Fires fires = Fires::any;
+  int dense_hubs = 0;      // vertices adjacent to each other one with probability 0.9
+  int walk_max = 16;       // MwisOptions::walk_max_entries: longer lists are searched, not walked
 };
 
 // Brute force over the independent sets of the vertices in `vs` (enumerated
@@ -82,10 +84,11 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
     SCOPED_TRACE("trial " + std::to_string(trial));
     const int n = sh.n;
     std::vector<std::vector<char>> adj(static_cast<size_t>(n), std::vector<char>(static_cast<size_t>(n), 0));
-    std::bernoulli_distribution coin(sh.edge_prob);
+    std::bernoulli_distribution coin(sh.edge_prob), hub_coin(0.9);
     for (int a = 0; a < n; a++)
       for (int b = a + 1; b < n; b++)
-        if ((sh.path && b == a + 1) || ((!sh.bipartite || (a + b) % 2 == 1) && coin(gen)))
+        if ((sh.path && b == a + 1) || ((!sh.bipartite || (a + b) % 2 == 1) && coin(gen)) ||
+            (a < sh.dense_hubs && hub_coin(gen)))
           adj[static_cast<size_t>(a)][static_cast<size_t>(b)] = adj[static_cast<size_t>(b)][static_cast<size_t>(a)] = 1;
     for (int t = 0; t < sh.twins; t++) {  // vertex c becomes a twin of vertex o
       const int c = static_cast<int>(gen() % static_cast<unsigned>(n)), o = static_cast<int>(gen() % static_cast<unsigned>(n));
@@ -133,11 +136,13 @@ TEST_P(MwisReduce, OptimumThroughKernelAndLiftingEqualsBruteForce) {
     options.exact_max_vertices = sh.exact_max;
     options.branch_max_vertices = sh.branch ? 1000 : 0;
     options.branch_budget = sh.budget;
+    options.walk_max_entries = sh.walk_max;
     ASSERT_TRUE(r.run(g, options));
     const auto& st = r.stats();
     fired += sh.fires == Fires::twins ? st.twins
            : sh.fires == Fires::clique ? st.clique_taken
            : sh.fires == Fires::lp     ? st.lp_taken + st.lp_removed
+           : sh.fires == Fires::lookups ? (st.lookups > 0 && st.taken + st.removed + st.transfers > 0)
                                        : 1;
     // Each part solved by brute force on its own kernel graph.
     double total = r.fixed_weight();
@@ -191,6 +196,16 @@ const Shape kShapes[] = {
     {"BipartiteBranchAndReduce", 28, 0.25, false, 30, 0, true, 100000, true, 0, 0, Fires::lp},
     {"HeavyHubs", 20, 0.35, false, 10, 0, false, 0, false, 0, 3, Fires::clique},
     {"HeavyHubsBranchAndReduce", 24, 0.35, false, 10, 0, true, 100000, false, 0, 3, Fires::clique},
+    // Hubs adjacent to most vertices among many of low degree: the edge
+    // rules look neighbours up in the hubs' ascending lists (every list
+    // searched when walk_max is 0), folds rename entries keeping them
+    // ascending.
+    {"DenseHubs", 24, 0.06, false, 20, 0, false, 0, false, 0, 0, Fires::lookups, 3},
+    {"DenseHubsSearchAll", 24, 0.06, false, 20, 0, false, 0, false, 0, 0, Fires::lookups, 3, 0},
+    {"DenseHubsPathSearchAll", 24, 0.04, true, 10, 0, false, 0, false, 0, 0, Fires::lookups, 2, 0},
+    {"DenseHubsEqualWeights", 22, 0.06, false, 1, 0, false, 0, false, 0, 0, Fires::lookups, 4},
+    {"DenseHubsHeavySearchAll", 22, 0.08, false, 10, 0, false, 0, false, 0, 2, Fires::lookups, 3, 0},
+    {"DenseHubsBranchAndReduceSearchAll", 24, 0.08, false, 20, 0, true, 100000, false, 0, 0, Fires::lookups, 3, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, MwisReduce, ::testing::ValuesIn(kShapes),

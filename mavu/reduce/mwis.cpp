@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <new>
 
@@ -270,33 +271,80 @@ struct LpFlow {
   }
 };
 
+// Charges the list entries walked in a scope to one rule (MwisStats::walked).
+struct WalkAs {
+  int& at;
+  int old;
+  WalkAs(int& a, int rule) : at(a), old(a) { at = rule; }
+  ~WalkAs() { at = old; }
+  WalkAs(const WalkAs&) = delete;
+  WalkAs& operator=(const WalkAs&) = delete;
+};
+
 }  // namespace
 
 template <class F>
 void MwisReduction::for_live(int v, F&& f) {
   // Walks v's live neighbours and drops the dead entries from the list on
   // the way, so each dead entry is walked over at most once per list.
-  int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-  const int len = len_[static_cast<size_t>(v)];
+  int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+  const int len = vx_[static_cast<size_t>(v)].len;
   work_ += len;
+  stats_.walked[walk_] += len;
   int k = 0;
   for (int i = 0; i < len; i++) {
     const int y = a[i];
     if (state_[static_cast<size_t>(y)] != kAlive) continue;
     a[k++] = y;
   }
-  len_[static_cast<size_t>(v)] = k;
+  vx_[static_cast<size_t>(v)].len = k;
   for (int i = 0; i < k; i++) f(a[i]);
+}
+
+bool MwisReduction::listed(int v, int y) {
+  const int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+  const int len = vx_[static_cast<size_t>(v)].len;
+  const int probes = std::bit_width(static_cast<unsigned>(len));
+  work_ += probes;
+  stats_.walked[walk_] += probes;
+  return std::binary_search(a, a + len, y);
+}
+
+bool MwisReduction::search_pays(int v, int k) {
+  const int len = vx_[static_cast<size_t>(v)].len;
+  if (len <= options_.walk_max_entries || static_cast<long long>(k) * std::bit_width(static_cast<unsigned>(len)) >= len)
+    return false;
+  stats_.lookups++;
+  return true;
+}
+
+void MwisReduction::rename(int y, int from, int to) {
+  int* a = adj_.data() + vx_[static_cast<size_t>(y)].beg;
+  const int len = vx_[static_cast<size_t>(y)].len;
+  int* at = std::lower_bound(a, a + len, from);
+  const int probes = std::bit_width(static_cast<unsigned>(len));
+  work_ += probes;
+  stats_.walked[walk_] += probes;
+  if (at == a + len || *at != from) return;
+  // `to` is not in the list (y is not a common neighbour): the entries
+  // between the two places shift by one.
+  if (to > from) {
+    int* end = std::lower_bound(at + 1, a + len, to);
+    std::copy(at + 1, end, at);
+    *(end - 1) = to;
+    work_ += end - at;
+  } else {
+    int* begin = std::lower_bound(a, at, to);
+    std::copy_backward(begin, at, at + 1);
+    *begin = to;
+    work_ += at - begin;
+  }
 }
 
 bool MwisReduction::init(int n, long long adj_entries) {
   n_ = n;
   const size_t nn = static_cast<size_t>(n);
-  w_.assign(nn, 0);
-  nw_.assign(nn, 0);
-  deg_.assign(nn, 0);
-  beg_.assign(nn, 0);
-  len_.assign(nn, 0);
+  vx_.assign(nn, Vertex{});
   arena_limit_ = adj_entries / 2;
   adj_.reserve(static_cast<size_t>(adj_entries + arena_limit_));
   adj_.resize(static_cast<size_t>(adj_entries));
@@ -332,15 +380,17 @@ bool MwisReduction::run(const G& g, const MwisOptions& options, Deadline* deadli
     long long at = 0;
     for (int v = 0; v < g.n_vertex; v++) {
       const size_t sv = static_cast<size_t>(v);
-      w_[sv] = g.v_weight[v];
-      beg_[sv] = at;
-      len_[sv] = deg_[sv] = g.v_edge_count[v];
+      vx_[sv].w = g.v_weight[v];
+      vx_[sv].beg = at;
+      vx_[sv].len = vx_[sv].deg = g.v_edge_count[v];
+      int* const a = adj_.data() + at;
       for (int i = 0; i < g.v_edge_count[v]; i++) adj_[static_cast<size_t>(at++)] = static_cast<int>(g.v_adj[v][i]);
+      if (!std::is_sorted(a, adj_.data() + at)) std::sort(a, adj_.data() + at);  // the layouts' lists are ascending already
     }
     for (int v = 0; v < g.n_vertex && !stopped_; v++) {
       double s = 0;
-      for (int i = 0; i < g.v_edge_count[v]; i++) s += w_[g.v_adj[v][i]];
-      nw_[static_cast<size_t>(v)] = s;
+      for (int i = 0; i < g.v_edge_count[v]; i++) s += vx_[g.v_adj[v][i]].w;
+      vx_[static_cast<size_t>(v)].nw = s;
       work_ += g.v_edge_count[v] + 1;
       poll();
     }
@@ -389,22 +439,24 @@ void MwisReduction::reduce_all() {
 // Removed: v belongs to no optimum that the rules keep (or to one of equal
 // weight that avoids it).  Its neighbours lose it.
 void MwisReduction::remove(int v) {
+  const WalkAs as(walk_, kWalkRemove);
   state_[static_cast<size_t>(v)] = kRemoved;
   stats_.removed++;
-  const double wv = w_[static_cast<size_t>(v)];
+  const double wv = vx_[static_cast<size_t>(v)].w;
   for_live(v, [&](int y) {
-    deg_[static_cast<size_t>(y)]--;
-    nw_[static_cast<size_t>(y)] -= wv;
+    vx_[static_cast<size_t>(y)].deg--;
+    vx_[static_cast<size_t>(y)].nw -= wv;
     push(y);
   });
 }
 
 // Taken: some optimum contains v, so its neighbours belong to none of those.
 void MwisReduction::take(int v) {
+  const WalkAs as(walk_, kWalkRemove);
   state_[static_cast<size_t>(v)] = kTaken;
   stats_.taken++;
   chosen_.push_back(v);
-  fixed_weight_ += w_[static_cast<size_t>(v)];
+  fixed_weight_ += vx_[static_cast<size_t>(v)].w;
   scratch_.clear();
   for_live(v, [&](int y) { scratch_.push_back(y); });
   for (int y : scratch_)
@@ -417,23 +469,21 @@ bool MwisReduction::examine(int v) {
   // any independent set S without v can trade S ∩ N(v) for v and lose
   // nothing, so some optimum contains v.  The kept sum may have drifted by
   // rounding: it is summed afresh before the rule fires.
-  if (w_[sv] >= nw_[sv]) {
+  if (vx_[sv].w >= vx_[sv].nw) {
+    const WalkAs as(walk_, kWalkNeighbourhood);
     double s = 0;
-    for_live(v, [&](int y) { s += w_[static_cast<size_t>(y)]; });
-    nw_[sv] = s;
-    if (w_[sv] >= s) {
+    for_live(v, [&](int y) { s += vx_[static_cast<size_t>(y)].w; });
+    vx_[sv].nw = s;
+    if (vx_[sv].w >= s) {
       take(v);
       return true;
     }
   }
-  if (deg_[sv] == 2) {
+  if (vx_[sv].deg == 2) {
+    const WalkAs as(walk_, kWalkDegreeTwo);
     int u = -1, x = -1;
     for_live(v, [&](int y) { (u < 0 ? u : x) = y; });
-    const int small = deg_[static_cast<size_t>(u)] <= deg_[static_cast<size_t>(x)] ? u : x;
-    const int other = small == u ? x : u;
-    bool adjacent = false;
-    for_live(small, [&](int y) { adjacent |= y == other; });
-    if (!adjacent && w_[sv] >= std::max(w_[static_cast<size_t>(u)], w_[static_cast<size_t>(x)]) && fold(v, u, x))
+    if (vx_[sv].w >= std::max(vx_[static_cast<size_t>(u)].w, vx_[static_cast<size_t>(x)].w) && !adjacent(u, x) && fold(v, u, x))
       return true;
   }
   return edge_rules(v);
@@ -448,11 +498,12 @@ bool MwisReduction::examine(int v) {
 // degrees and equal sums of hashed neighbour numbers, so after sorting by
 // those only equal runs are compared.  True when it merged some.
 bool MwisReduction::twin_pass() {
+  const WalkAs as(walk_, kWalkTwins);
   std::vector<std::pair<uint64_t, int>> keys;
   for (int v = 0; v < n_; v++) {
     const size_t sv = static_cast<size_t>(v);
-    if (state_[sv] != kAlive || deg_[sv] < 2 || deg_[sv] > options_.twin_max_degree) continue;
-    uint64_t h = static_cast<uint64_t>(deg_[sv]);
+    if (state_[sv] != kAlive || vx_[sv].deg < 2 || vx_[sv].deg > options_.twin_max_degree) continue;
+    uint64_t h = static_cast<uint64_t>(vx_[sv].deg);
     for_live(v, [&](int y) {
       uint64_t z = static_cast<uint64_t>(y) + 0x9e3779b97f4a7c15ull;
       z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
@@ -472,21 +523,21 @@ bool MwisReduction::twin_pass() {
       const int v = keys[a].second;
       const size_t sv = static_cast<size_t>(v);
       if (state_[sv] != kAlive) continue;
-      const int d = deg_[sv];
+      const int d = vx_[sv].deg;
       const int stamp = ++stamp_;
       for_live(v, [&](int y) { mark_[static_cast<size_t>(y)] = stamp; });
       bool grew = false;
       for (size_t b = a + 1; b < j; b++) {
         const int u = keys[b].second;
         const size_t su = static_cast<size_t>(u);
-        if (state_[su] != kAlive || deg_[su] != d) continue;
+        if (state_[su] != kAlive || vx_[su].deg != d) continue;
         int found = 0;
         for_live(u, [&](int y) { found += mark_[static_cast<size_t>(y)] == stamp; });
         if (found != d) continue;
         state_[su] = kFoldedAway;
-        w_[sv] += w_[su];
+        vx_[sv].w += vx_[su].w;
         for_live(u, [&](int y) {
-          deg_[static_cast<size_t>(y)]--;  // y loses u; v, its twin, gains u's weight
+          vx_[static_cast<size_t>(y)].deg--;  // y loses u; v, its twin, gains u's weight
           push(y);
         });
         undo_.push_back({u, v, -2, 0, 0});
@@ -508,47 +559,46 @@ bool MwisReduction::twin_pass() {
 // N(u) ∪ N(x) minus v, and w(v) is counted as fixed: a set with u' lifts to
 // one with u and x, a set without u' to one with v, each weighing w(v) more.
 bool MwisReduction::fold(int v, int u, int x) {
+  const WalkAs as(walk_, kWalkDegreeTwo);
   const size_t su = static_cast<size_t>(u), sx = static_cast<size_t>(x);
-  const long long need = deg_[su] + deg_[sx];
+  const long long need = vx_[su].deg + vx_[sx].deg;
   // The merged list goes to the arena, reserved up front (never reallocated:
   // lists are walked through pointers into it); when it is full, no fold.
   if (static_cast<long long>(adj_.size()) + need > static_cast<long long>(adj_.capacity())) return false;
-  const double wu = w_[su], wx = w_[sx], wv = w_[static_cast<size_t>(v)];
+  const double wu = vx_[su].w, wx = vx_[sx].w, wv = vx_[static_cast<size_t>(v)].w;
   const double wn = wu + wx - wv;
   state_[static_cast<size_t>(v)] = kFoldedAway;
   state_[sx] = kFoldedAway;
   const long long nb = static_cast<long long>(adj_.size());
   const int stamp = ++stamp_;
-  // N(u) without v.
+  // N(u) without v, then N(x) without v and N(u), merged into u's new list
+  // (both ascending, so is the merge).
+  scratch_.clear();
   for_live(u, [&](int y) {
     mark_[static_cast<size_t>(y)] = stamp;
-    adj_.push_back(y);
+    scratch_.push_back(y);
   });
-  const long long from_u = static_cast<long long>(adj_.size()) - nb;
-  // N(x) without v: common neighbours lose x; the others get u in its place.
+  // Common neighbours lose x; the others get u in its place.
+  scratch2_.clear();
   for_live(x, [&](int y) {
     const size_t sy = static_cast<size_t>(y);
     if (mark_[sy] == stamp) {
-      deg_[sy]--;
-      nw_[sy] -= wx;
+      vx_[sy].deg--;
+      vx_[sy].nw -= wx;
       return;
     }
-    adj_.push_back(y);
-    int* a = adj_.data() + beg_[sy];
-    for (int i = 0; i < len_[sy]; i++)
-      if (a[i] == x) {
-        a[i] = u;
-        break;
-      }
-    nw_[sy] += wn - wx;
+    scratch2_.push_back(y);
+    rename(y, x, u);
+    vx_[sy].nw += wn - wx;
   });
-  for (long long i = nb; i < nb + from_u; i++) nw_[static_cast<size_t>(adj_[static_cast<size_t>(i)])] += wn - wu;
-  w_[su] = wn;
-  beg_[su] = nb;
-  len_[su] = deg_[su] = static_cast<int>(static_cast<long long>(adj_.size()) - nb);
+  for (int y : scratch_) vx_[static_cast<size_t>(y)].nw += wn - wu;
+  std::merge(scratch_.begin(), scratch_.end(), scratch2_.begin(), scratch2_.end(), std::back_inserter(adj_));
+  vx_[su].w = wn;
+  vx_[su].beg = nb;
+  vx_[su].len = vx_[su].deg = static_cast<int>(static_cast<long long>(adj_.size()) - nb);
   double s = 0;
-  for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) s += w_[static_cast<size_t>(adj_[static_cast<size_t>(i)])];
-  nw_[su] = s;
+  for (long long i = nb; i < static_cast<long long>(adj_.size()); i++) s += vx_[static_cast<size_t>(adj_[static_cast<size_t>(i)])].w;
+  vx_[su].nw = s;
   undo_.push_back({v, u, x, 0, 0});
   fixed_weight_ += wv;
   stats_.folds++;
@@ -574,18 +624,21 @@ bool MwisReduction::fold(int v, int u, int x) {
 //   least as heavy as each neighbour it is taken; otherwise its weight is
 //   transferred (see transfer).
 bool MwisReduction::edge_rules(int v) {
+  const WalkAs as(walk_, kWalkEdge);
   const size_t sv = static_cast<size_t>(v);
-  const int d = deg_[sv];
+  const int d = vx_[sv].deg;
   if (d == 0 || d > kDominationMaxDegree) return false;
   const int stamp = ++stamp_;
-  scratch_.clear();
+  for_live(v, [](int) {});  // compacted: the list is N(v)
+  const int* const list = adj_.data() + vx_[sv].beg;
+  scratch_.assign(list, list + d);
   double total = 0;  // W, summed afresh
-  for_live(v, [&](int y) {
+  for (int y : scratch_) {
     mark_[static_cast<size_t>(y)] = stamp;
-    scratch_.push_back(y);
-    total += w_[static_cast<size_t>(y)];
-  });
-  nw_[sv] = total;
+    total += vx_[static_cast<size_t>(y)].w;
+  }
+  vx_[sv].nw = total;
+  bool sorted = false;  // by_weight_ made
   scratch2_.clear();
   // Only the lists that can matter are walked: the single-edge rule can hold
   // for u only when w(u) <= w(v) and w(N(u)) >= W (the common part weighs at
@@ -596,28 +649,61 @@ bool MwisReduction::edge_rules(int v) {
   int heaviest = scratch_[0];
   for (int u : scratch_) {
     const size_t su = static_cast<size_t>(u);
-    if (w_[su] > w_[static_cast<size_t>(heaviest)]) heaviest = u;
-    clique &= deg_[su] >= d;
+    if (vx_[su].w > vx_[static_cast<size_t>(heaviest)].w) heaviest = u;
+    clique &= vx_[su].deg >= d;
   }
   // The clique-cover test, when v is at least as heavy as each neighbour.
-  const bool cover = d <= std::min(options_.cover_max_degree, 64) && w_[sv] >= w_[static_cast<size_t>(heaviest)];
+  const bool cover = d <= std::min(options_.cover_max_degree, 64) && vx_[sv].w >= vx_[static_cast<size_t>(heaviest)].w;
   for (int i = 0; i < d; i++) {
     const int u = scratch_[static_cast<size_t>(i)];
     const size_t su = static_cast<size_t>(u);
-    const bool candidate = w_[su] <= w_[sv] && nw_[su] >= total * (1 - 1e-9);
+    bool candidate = vx_[su].w <= vx_[sv].w && vx_[su].nw >= total * (1 - 1e-9);
     if (!candidate && !clique) continue;
     int found = 0;
     double common = 0;
-    for_live(u, [&](int y) {
-      if (mark_[static_cast<size_t>(y)] == stamp) {
-        found++;
-        common += w_[static_cast<size_t>(y)];
+    if (vx_[su].len > options_.walk_max_entries) {
+      stats_.lookups++;
+      // v's other neighbours y are looked up (binary search in the shorter
+      // of the lists of u and y) rather than u's list walked, heaviest first, and only as long as a
+      // rule can still hold: the clique test fails at the first one missing;
+      // the single-edge rule needs w(v) + w(N(v) ∩ N(u)) >= W, i.e. the
+      // weight of N(v) \ N[u] at most w(v) - w(u), so it fails once the
+      // weight missing passes that (with a margin for rounding: giving up
+      // on a rule is always sound).  The cost is a few searches of log(deg u)
+      // each, not deg(u): hubs' lists are not walked for their many small
+      // neighbours.
+      if (!sorted) {  // N(v) heaviest first
+        by_weight_.clear();
+        for (int y : scratch_) by_weight_.push_back({-vx_[static_cast<size_t>(y)].w, y});
+        std::sort(by_weight_.begin(), by_weight_.end());
+        sorted = true;
       }
-    });
+      const double slack = vx_[sv].w - vx_[su].w + 1e-9 * total;
+      double missed = 0;
+      for (const auto& [minus_w, y] : by_weight_) {
+        if (y == u) continue;
+        if (adjacent(u, y)) {
+          found++;
+          common -= minus_w;
+          continue;
+        }
+        missed -= minus_w;
+        if (missed > slack) candidate = false;
+        if (!candidate) break;  // one missing: not a clique either
+      }
+    } else {
+      for_live(u, [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == stamp) {
+          found++;
+          common += vx_[static_cast<size_t>(y)].w;
+        }
+      });
+    }
     clique &= found == d - 1;
-    if (candidate && w_[sv] + common >= total) scratch2_.push_back(u);
+    if (candidate && vx_[sv].w + common >= total) scratch2_.push_back(u);
   }
   if (cover && !clique) {
+    const WalkAs as_cover(walk_, kWalkCover);
     // Clique-cover neighbourhood removal: cliques C_1..C_k covering N(v)
     // (greedy, neighbours by decreasing weight, each into the first clique
     // it is adjacent to whole); an independent set meets each in at most
@@ -629,33 +715,35 @@ bool MwisReduction::edge_rules(int v) {
     // share a clique: adjacent (tested first on the shorter list).
     int h1 = -1, h2 = -1;
     for (int u : scratch_) {
-      if (h1 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h1)]) h2 = h1, h1 = u;
-      else if (h2 < 0 || w_[static_cast<size_t>(u)] > w_[static_cast<size_t>(h2)]) h2 = u;
+      if (h1 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h1)].w) h2 = h1, h1 = u;
+      else if (h2 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h2)].w) h2 = u;
     }
     bool viable = true;
-    if (d >= 2 && w_[sv] < w_[static_cast<size_t>(h1)] + w_[static_cast<size_t>(h2)]) {
-      const int shorter = deg_[static_cast<size_t>(h1)] <= deg_[static_cast<size_t>(h2)] ? h1 : h2;
-      const int other = shorter == h1 ? h2 : h1;
-      bool adjacent = false;
-      for_live(shorter, [&](int y) { adjacent |= y == other; });
-      viable = adjacent;
+    if (d >= 2 && vx_[sv].w < vx_[static_cast<size_t>(h1)].w + vx_[static_cast<size_t>(h2)].w) {
+      viable = adjacent(h1, h2);
     }
     for (int i = 0; viable && i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
     cliques_.clear();
     double bound = 0;
     uint64_t done = 0;
     int covered = 0;
-    for (; viable && covered < d && bound <= w_[sv]; covered++) {
+    for (; viable && covered < d && bound <= vx_[sv].w; covered++) {
       int best = -1;
       for (int i = 0; i < d; i++)
-        if (!(done >> i & 1) && (best < 0 || w_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] >
-                                                 w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])]))
+        if (!(done >> i & 1) && (best < 0 || vx_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])].w >
+                                                 vx_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])].w))
           best = i;
       done |= uint64_t{1} << best;
       uint64_t m = 0;
-      for_live(scratch_[static_cast<size_t>(best)], [&](int y) {
-        if (mark_[static_cast<size_t>(y)] == stamp) m |= uint64_t{1} << pos_[static_cast<size_t>(y)];
-      });
+      const int b = scratch_[static_cast<size_t>(best)];
+      if (search_pays(b, d - 1)) {
+        for (int j = 0; j < d; j++)
+          if (j != best && listed(b, scratch_[static_cast<size_t>(j)])) m |= uint64_t{1} << j;
+      } else {
+        for_live(b, [&](int y) {
+          if (mark_[static_cast<size_t>(y)] == stamp) m |= uint64_t{1} << pos_[static_cast<size_t>(y)];
+        });
+      }
       bool joined = false;
       for (uint64_t& c : cliques_)
         if ((c & ~m) == 0) {
@@ -665,21 +753,21 @@ bool MwisReduction::edge_rules(int v) {
         }
       if (!joined) {
         cliques_.push_back(uint64_t{1} << best);
-        bound += w_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])];  // the heaviest of its clique
+        bound += vx_[static_cast<size_t>(scratch_[static_cast<size_t>(best)])].w;  // the heaviest of its clique
       }
     }
-    if (viable && covered == d && bound <= w_[sv]) {
+    if (viable && covered == d && bound <= vx_[sv].w) {
       stats_.clique_taken++;
       take(v);
       return true;
     }
   }
   if (clique) {
-    if (w_[sv] >= w_[static_cast<size_t>(heaviest)]) {
+    if (vx_[sv].w >= vx_[static_cast<size_t>(heaviest)].w) {
       take(v);
     } else {
       for (int u : scratch_)  // the neighbours no heavier than v are dominated by it
-        if (w_[static_cast<size_t>(u)] <= w_[sv]) remove(u);
+        if (vx_[static_cast<size_t>(u)].w <= vx_[sv].w) remove(u);
       transfer(v);
     }
     return true;
@@ -687,12 +775,17 @@ bool MwisReduction::edge_rules(int v) {
   bool changed = !scratch2_.empty();
   for (int u : scratch2_)
     if (state_[static_cast<size_t>(u)] == kAlive) remove(u);
-  if (state_[static_cast<size_t>(heaviest)] == kAlive && w_[sv] + w_[static_cast<size_t>(heaviest)] >= total) {
+  if (state_[static_cast<size_t>(heaviest)] == kAlive && vx_[sv].w + vx_[static_cast<size_t>(heaviest)].w >= total) {
     // total only shrank with the removals above, so the condition still holds.
     scratch2_.clear();
-    for_live(heaviest, [&](int y) {
-      if (mark_[static_cast<size_t>(y)] == stamp) scratch2_.push_back(y);
-    });
+    if (search_pays(heaviest, d - 1)) {
+      for (int y : scratch_)
+        if (y != heaviest && state_[static_cast<size_t>(y)] == kAlive && listed(heaviest, y)) scratch2_.push_back(y);
+    } else {
+      for_live(heaviest, [&](int y) {
+        if (mark_[static_cast<size_t>(y)] == stamp) scratch2_.push_back(y);
+      });
+    }
     for (int z : scratch2_)
       if (state_[static_cast<size_t>(z)] == kAlive) remove(z);
     changed |= !scratch2_.empty();
@@ -709,8 +802,9 @@ bool MwisReduction::edge_rules(int v) {
 // with a neighbour of v lifts to itself, one without any lifts to itself
 // plus v.
 void MwisReduction::transfer(int v) {
+  const WalkAs as(walk_, kWalkTransfer);
   const size_t sv = static_cast<size_t>(v);
-  const double wv = w_[sv];
+  const double wv = vx_[sv].w;
   state_[sv] = kFoldedAway;
   const long long lo = static_cast<long long>(members_.size());
   scratch_.clear();
@@ -718,12 +812,12 @@ void MwisReduction::transfer(int v) {
   for (int u : scratch_) {
     members_.push_back(u);
     const size_t su = static_cast<size_t>(u);
-    deg_[su]--;
-    nw_[su] -= wv;
-    w_[su] -= wv;
+    vx_[su].deg--;
+    vx_[su].nw -= wv;
+    vx_[su].w -= wv;
     push(u);
     for_live(u, [&](int y) {
-      nw_[static_cast<size_t>(y)] -= wv;
+      vx_[static_cast<size_t>(y)].nw -= wv;
       push(y);
     });
   }
@@ -737,6 +831,7 @@ void MwisReduction::transfer(int v) {
 // `complete` when the flow ended and decided nothing (the LP optimum is then
 // 1/2 everywhere).
 bool MwisReduction::lp_round(bool& complete) {
+  const WalkAs as(walk_, kWalkLp);
   complete = false;
   if (lp_id_.empty()) lp_id_.assign(static_cast<size_t>(n_), -1);
   std::vector<int> vert;  // LP numbering -> vertex
@@ -752,8 +847,8 @@ bool MwisReduction::lp_round(bool& complete) {
   lp.w.resize(static_cast<size_t>(k));
   for (int i = 0; i < k; i++) {
     const size_t v = static_cast<size_t>(vert[static_cast<size_t>(i)]);
-    lp.w[static_cast<size_t>(i)] = w_[v];
-    lp.off[static_cast<size_t>(i) + 1] = lp.off[static_cast<size_t>(i)] + len_[v];  // lists are compacted
+    lp.w[static_cast<size_t>(i)] = vx_[v].w;
+    lp.off[static_cast<size_t>(i) + 1] = lp.off[static_cast<size_t>(i)] + vx_[v].len;  // lists are compacted
   }
   bool decided = false;
   const long long entries = lp.off[static_cast<size_t>(k)];
@@ -764,8 +859,8 @@ bool MwisReduction::lp_round(bool& complete) {
     std::vector<long long> fill(lp.off.begin(), lp.off.end() - 1);
     for (int i = 0; i < k; i++) {
       const int v = vert[static_cast<size_t>(i)];
-      const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-      for (int j = 0; j < len_[static_cast<size_t>(v)]; j++)
+      const int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+      for (int j = 0; j < vx_[static_cast<size_t>(v)].len; j++)
         lp.nb[static_cast<size_t>(fill[static_cast<size_t>(lp_id_[static_cast<size_t>(a[j])])]++)] = i;
     }
     // The reverse entries: the entries of v pointing below v come first, in
@@ -815,6 +910,7 @@ bool MwisReduction::lp_round(bool& complete) {
 }
 
 void MwisReduction::split_and_solve(const MwisOptions& options) {
+  const WalkAs as(walk_, kWalkSplit);
   // Components in ascending order of their smallest vertex, each ascending.
   // mark_ becomes the position of a kernel vertex in its component (-1: not
   // reached yet, -2: in the component being gathered).
@@ -864,7 +960,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       masks.assign(static_cast<size_t>(k), 0);
       std::vector<double> cw(static_cast<size_t>(k));
       for (int i = 0; i < k; i++) {
-        cw[static_cast<size_t>(i)] = w_[static_cast<size_t>(comp[static_cast<size_t>(i)])];
+        cw[static_cast<size_t>(i)] = vx_[static_cast<size_t>(comp[static_cast<size_t>(i)])].w;
         for_live(comp[static_cast<size_t>(i)],
                  [&](int y) { masks[static_cast<size_t>(i)] |= uint64_t{1} << mark_[static_cast<size_t>(y)]; });
       }
@@ -878,7 +974,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         for (uint64_t q = bb.best_set; q; q &= q - 1) {
           const int v = comp[static_cast<size_t>(std::countr_zero(q))];
           chosen_.push_back(v);
-          fixed_weight_ += w_[static_cast<size_t>(v)];
+          fixed_weight_ += vx_[static_cast<size_t>(v)].w;
         }
       }
     }
@@ -888,7 +984,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
       std::vector<ConflictPair> pairs;
       for (int i = 0; i < k; i++) {
         const int v = comp[static_cast<size_t>(i)];
-        cw[static_cast<size_t>(i)] = w_[static_cast<size_t>(v)];
+        cw[static_cast<size_t>(i)] = vx_[static_cast<size_t>(v)].w;
         for_live(v, [&](int y) {
           if (y > v) pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(mark_[static_cast<size_t>(y)])});
         });
@@ -908,7 +1004,7 @@ void MwisReduction::split_and_solve(const MwisOptions& options) {
         for (int i : set) {
           const int v = comp[static_cast<size_t>(i)];
           chosen_.push_back(v);
-          fixed_weight_ += w_[static_cast<size_t>(v)];
+          fixed_weight_ += vx_[static_cast<size_t>(v)].w;
         }
       }
     }
@@ -924,8 +1020,8 @@ std::vector<ConflictPair> MwisReduction::part_pairs(int p) const {
   const auto& part = parts_[static_cast<size_t>(p)];
   for (size_t i = 0; i < part.size(); i++) {
     const int v = part[i];
-    const int* a = adj_.data() + beg_[static_cast<size_t>(v)];
-    for (int j = 0; j < len_[static_cast<size_t>(v)]; j++) {
+    const int* a = adj_.data() + vx_[static_cast<size_t>(v)].beg;
+    for (int j = 0; j < vx_[static_cast<size_t>(v)].len; j++) {
       const int y = a[j];
       if (state_[static_cast<size_t>(y)] == kAlive && y > v)
         pairs.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(mark_[static_cast<size_t>(y)])});

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/deadline.h"
@@ -58,6 +59,25 @@ struct MwisOptions {
   // clique-cover test at vertices of at most this degree (at most 64).
   int twin_max_degree = 32;
   int cover_max_degree = 64;
+  // The edge rules walk a neighbour's list up to this long (sequential,
+  // cheap); longer ones (hubs') are searched for the examined vertex's
+  // other neighbours, at a cost of log(length) each, not the length.
+  int walk_max_entries = 16;
+};
+
+// Where the rules' work goes: list entries walked (binary searches count
+// their probes) per rule, indexing MwisStats::walked.
+enum MwisWork : int {
+  kWalkNeighbourhood,  // neighbourhood removal (the sum afresh)
+  kWalkDegreeTwo,      // degree-two fold: the adjacency test and the fold itself
+  kWalkEdge,           // single edge, extended single edge, simplicial test
+  kWalkCover,          // clique-cover neighbourhood removal
+  kWalkTransfer,       // weight transfers
+  kWalkRemove,         // vertices taken or removed: their neighbours updated
+  kWalkTwins,          // the twin pass
+  kWalkLp,             // the LP rule
+  kWalkSplit,          // components and exact solves
+  kWalkCount
 };
 
 struct MwisStats {
@@ -77,6 +97,8 @@ struct MwisStats {
   int branched = 0;         // of them, components solved by branch and reduce
   long long branch_work = 0;  // work of branch and reduce (see exact.h), settled or not
   long long searched = 0;   // vertices of the components left for the search
+  long long lookups = 0;    // neighbours tested by binary searches rather than a walk of their lists
+  long long walked[kWalkCount] = {};  // list entries walked per rule (MwisWork)
 };
 
 class MwisReduction {
@@ -102,7 +124,7 @@ class MwisReduction {
   // of lift({}) is then optimal.
   const std::vector<std::vector<int>>& parts() const { return parts_; }
   // Weight of kernel vertex v (a folded vertex weighs what the fold gave it).
-  double weight(int v) const { return w_[static_cast<size_t>(v)]; }
+  double weight(int v) const { return vx_[static_cast<size_t>(v)].w; }
   // Conflict pairs of part p in its own numbering (position in parts()[p]),
   // each once, smaller first.
   std::vector<ConflictPair> part_pairs(int p) const;
@@ -143,13 +165,26 @@ class MwisReduction {
   void split_and_solve(const MwisOptions& options);
   template <class F>
   void for_live(int v, F&& f);
+  // Lists stay ascending (dead entries included: only compaction and
+  // rename() move entries), so membership is a binary search.  listed():
+  // y in v's list; search_pays(): k such searches cost less than a walk of
+  // v's list; rename(): `from` becomes `to` in y's list, kept ascending.
+  bool listed(int v, int y);
+  bool search_pays(int v, int k);  // counted in stats_.lookups when it does
+  void rename(int y, int from, int to);
+  bool adjacent(int a, int b) { return vx_[static_cast<size_t>(a)].len <= vx_[static_cast<size_t>(b)].len ? listed(a, b) : listed(b, a); }
 
   int n_ = 0;
-  std::vector<double> w_;       // current weight
-  std::vector<double> nw_;      // weight of the live neighbourhood (kept incrementally, checked before use)
-  std::vector<int> deg_;        // live degree
-  std::vector<long long> beg_;  // start of v's list in adj_
-  std::vector<int> len_;        // raw length of v's list (live entries and not yet compacted dead ones)
+  // What the rules read of a vertex, in one place: testing a neighbour
+  // touches one cache line rather than one per array.
+  struct alignas(32) Vertex {
+    double w = 0;       // current weight
+    double nw = 0;      // weight of the live neighbourhood (kept incrementally, checked before use)
+    long long beg = 0;  // start of its list in adj_
+    int deg = 0;        // live degree
+    int len = 0;        // raw length of its list (live entries and not yet compacted dead ones)
+  };
+  std::vector<Vertex> vx_;
   std::vector<int> adj_;        // lists; folded vertices get theirs at the end (the arena)
   long long arena_limit_ = 0;
   std::vector<uint8_t> state_;
@@ -158,6 +193,7 @@ class MwisReduction {
   size_t head_ = 0, count_ = 0;
   std::vector<int> mark_;  // stamp per vertex; after the split, the position in its part
   std::vector<int> scratch_, scratch2_;
+  std::vector<std::pair<double, int>> by_weight_;  // the examined vertex's neighbours (minus weight, vertex), heaviest first
   std::vector<int> lp_id_;  // the LP rule's numbering (-1: not in its flow)
   std::vector<int> pos_;  // position of a neighbour in scratch_ (clique-cover test)
   std::vector<uint64_t> cliques_;
@@ -169,6 +205,7 @@ class MwisReduction {
   std::vector<std::vector<int>> parts_;
   MwisStats stats_;
   long long work_ = 0;
+  int walk_ = kWalkNeighbourhood;  // the rule for_live() charges (stats_.walked)
   MwisOptions options_;
   Deadline* deadline_ = nullptr;
   long long next_poll_ = 0;
