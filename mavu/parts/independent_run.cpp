@@ -39,6 +39,14 @@ bool searched_locally(const reduce::SubInstance& part) {
 // where they do not reach their fixpoint in it (power-law graphs of 10^7
 // edges, whose hubs make them slow), what is left is searched.
 constexpr double kReduceShare = 0.5;
+// After the rules, the parts' graphs are built and bounded: about 150 ns
+// per input edge at most (a power-law graph of 10^7 edges: 2.1 s after
+// rules that decided 2 % of it), taken from the rules' share.  After the
+// searches, lifting, the check of the set, the report and freeing the graph
+// take about 8 ns per vertex and edge of the input (0.08 s on 1.1·10^7):
+// the searches end that much before the limit.
+constexpr double kBuildSecondsPerEdge = 150e-9;
+constexpr double kFinishSecondsPerEntry = 8e-9;
 
 // Parts up to this many vertices get an exact attempt.
 constexpr int kExactMaxVertices = 20000;
@@ -64,9 +72,17 @@ struct Part {
 
 // Dynamic programming over a tree decomposition runs where an elimination
 // order of width at most kDpMaxWidth has at most kDpMaxEntries table
-// entries (about 2 ns each: a quarter of a second; bench/tree_dp).
+// entries.  It cannot fail but by time, and its time is about its entries
+// times kDpSecondsPerEntry (bench/tree_dp, measured with the order: 24 ns
+// per entry at width 14, Promedus_27; 66 ns at width 20, DBN_11, 2.2e7
+// entries in 1.46 s), so it gets the time it needs, with a margin, beyond
+// its part's share, as long as that leaves the search kDpLeftForSearch of
+// the time left; a programme that does not fit is not started.
 constexpr int kDpMaxWidth = 20;
 constexpr double kDpMaxEntries = 1 << 27;
+constexpr double kDpSecondsPerEntry = 70e-9;
+constexpr double kDpMargin = 1.5;
+constexpr double kDpLeftForSearch = 0.25;
 // Dense parts (their independent sets are the cliques of a sparse
 // complement) up to this size go to the exact clique search on the
 // complement, within this much work per vertex squared (word operations).
@@ -95,8 +111,8 @@ bool complement_lists(const SparseConflictGraph<uint32_t>& g, SparseConflictGrap
 // An exact attempt on one part: the optimum (true) or nothing.  Every
 // attempt is bounded by work (so that a run makes the same attempts on
 // every machine) and by `deadline` (its share of the time).
-bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, std::vector<int>& set, double& weight,
-                   RunStats& stats) {
+bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, const Deadline& run,
+                   std::vector<int>& set, double& weight, RunStats& stats) {
   if (deadline.expired()) return false;
   const long long k = g.n_vertex;
   const bool dense = choose_layout(k, g.n_edge, LayoutRequest::automatic) == GraphLayout::dense;
@@ -114,10 +130,13 @@ bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, s
     return true;
   }
   const exact::EliminationOrder order = exact::elimination_order(g, exact::Ordering::best, kDpMaxWidth, deadline);
-  if (order.status == exact::OrderStatus::ok && order.entries <= kDpMaxEntries) {
+  const double dp_seconds = order.entries * kDpSecondsPerEntry;
+  const double dp_allowed = run.unlimited() ? Deadline::kNoLimit : (1 - kDpLeftForSearch) * run.remaining();
+  if (order.status == exact::OrderStatus::ok && order.entries <= kDpMaxEntries && dp_seconds <= dp_allowed) {
     exact::TreeDpOptions options;
     options.max_width = kDpMaxWidth;
-    exact::TreeDpResult r = exact::solve_tree_dp(g, deadline, options);
+    Deadline dp = run.within(std::min(dp_allowed, std::max(deadline.remaining(), kDpMargin * dp_seconds)));
+    exact::TreeDpResult r = exact::solve_tree_dp(g, dp, options);
     if (r.status == exact::TreeDpStatus::solved) {
       set = std::move(r.set);
       weight = r.weight;
@@ -150,7 +169,12 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
   options.layout = layout;
   options.clock = env.cpu_clock;
   options.rules.branch_max_vertices = 0;
-  Deadline reduce_deadline = deadline.within(deadline.unlimited() ? Deadline::kNoLimit : kReduceShare * deadline.remaining());
+  const long long input_n = visit_layout(input, [](const auto& g) { return static_cast<long long>(g.n_vertex); });
+  const long long input_m = visit_layout(input, [](const auto& g) { return static_cast<long long>(g.n_edge); });
+  Deadline reduce_deadline = deadline.within(
+      deadline.unlimited() ? Deadline::kNoLimit
+                           : std::max(0.0, kReduceShare * deadline.remaining() -
+                                               kBuildSecondsPerEdge * static_cast<double>(input_m)));
   options.deadline = &reduce_deadline;
   reduce::Reduced reduced;
   const reduce::IndependentReport rep = reduce::reduce_independent_set(input, options, reduced);
@@ -195,7 +219,7 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
       res.message = "cannot allocate memory for the reduced instance";
       return res;
     }
-    part.solved = exact_attempt(*lists, attempt, part.set, part.weight, res.stats);
+    part.solved = exact_attempt(*lists, attempt, deadline, part.set, part.weight, res.stats);
     if (!deadline.unlimited()) pool = std::max(0.0, pool - static_cast<double>(cpu_ticks(env.cpu_clock) - t0) / 1e6);
   }
   res.stats.exact_seconds = static_cast<double>(cpu_ticks(env.cpu_clock) - t_exact) / 1e6;
@@ -251,7 +275,10 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
     }
   }
 
-  Scheduler sched(deadline, env, params.para_opt, bound);
+  const double finish = kFinishSecondsPerEntry * static_cast<double>(input_n + input_m);
+  Deadline search_deadline =
+      deadline.unlimited() ? deadline : deadline.within(std::max(0.0, deadline.remaining() - finish));
+  Scheduler sched(search_deadline, env, params.para_opt, bound);
   for (Part& part : parts)
     if (part.search) sched.add(part.search.get(), part.sub->vertex_count(), part.share, &part.slice);
   sched.set_fixed(fixed);
