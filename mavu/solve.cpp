@@ -1,3 +1,4 @@
+// The solves: plain, reduced, reduced independent-set, and several seeds.
 #include "mavu/mavu.h"
 
 #include <algorithm>
