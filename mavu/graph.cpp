@@ -97,6 +97,7 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
   auto data = std::make_shared<detail::GraphData>();
   data->n = n;
   data->primary_independent = true;
+  data->independent_set_only = independent_set;
   // Without weights every vertex weighs 1 (the files' default weights belong to the files).
   std::vector<double> ones;
   if (weights.empty()) {

@@ -36,6 +36,9 @@ struct GraphData {
   std::vector<double> weights;
   int searched = 0;                  // vertices searched; 0: no layout is built
   bool primary_independent = false;  // `primary` is the independent-set mode's conflict graph
+  // Built from edges given as conflicts (from_edges with independent_set):
+  // solved for independent sets only.
+  bool independent_set_only = false;
   LoadedGraph primary;
   mutable std::once_flag other_once;
   mutable LoadedGraph other;  // layout: dense

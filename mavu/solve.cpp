@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -122,19 +123,47 @@ Result solve_reduced_independent(const detail::GraphData& data, const LoadedGrap
   });
 }
 
+// The first exception thrown by the progress callback of any run of a solve.
+// It ends every run (the callback is not called again) and is rethrown to
+// the caller once every thread has joined.
+struct CallbackError {
+  std::mutex m;
+  std::exception_ptr error;
+  std::atomic<bool> failed{false};
+  // The stop flag of the runs when the caller gave no StopToken, set with
+  // `failed`, so that reduced runs end at once as well.
+  std::atomic<int> stop{0};
+
+  void record(std::exception_ptr e) {
+    std::lock_guard<std::mutex> lock(m);
+    if (!error) error = std::move(e);
+    failed.store(true, std::memory_order_relaxed);
+    stop.store(1, std::memory_order_relaxed);
+  }
+};
+
 // What the solving thread reports through Options::progress.
 struct TickContext {
   const Options* options;
   int seed;
+  CallbackError* callback_error;
 };
 
-void tick(void* ctx, int iter, double best_weight, double seconds) {
+// False (the search ends) once a callback has thrown, in this run or another.
+bool tick(void* ctx, int iter, double best_weight, double seconds) {
   const auto* t = static_cast<const TickContext*>(ctx);
-  t->options->progress(Progress{t->seed, iter, best_weight, seconds});
+  if (t->callback_error->failed.load(std::memory_order_relaxed)) return false;
+  try {
+    t->options->progress(Progress{t->seed, iter, best_weight, seconds});
+    return true;
+  } catch (...) {
+    t->callback_error->record(std::current_exception());
+    return false;
+  }
 }
 
 // One solve with one seed; the options are checked.
-Result solve_one(const Graph& graph, const Options& o, int seed) {
+Result solve_one(const Graph& graph, const Options& o, int seed, CallbackError& callback_error) {
   Result empty;
   empty.seed = seed;
   const detail::GraphData* data = &detail::GraphAccess::data(graph);
@@ -155,8 +184,9 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
   env.time_limit = std::min(o.time_limit, 1e9);
   env.wall_time_limit = std::min(o.wall_time_limit, 1e9);
   if (o.stop) env.stop = &o.stop->flag();
-  TickContext tick_context{&o, seed};
+  TickContext tick_context{&o, seed, &callback_error};
   if (o.progress) {
+    if (!o.stop) env.stop = &callback_error.stop;
     env.tick = tick;
     env.tick_ctx = &tick_context;
     env.tick_seconds = 0.1;
@@ -221,14 +251,26 @@ Result solve_one(const Graph& graph, const Options& o, int seed) {
 }
 
 // One solve per seed in `threads` threads; the best, the first listed among equals.
-Result solve_seeds(const Graph& graph, const Options& o) {
+Result solve_seeds(const Graph& graph, const Options& o, CallbackError& callback_error) {
   const size_t count = o.seeds.size();
   size_t threads = o.threads > 0 ? static_cast<size_t>(o.threads) : std::max(1u, std::thread::hardware_concurrency());
   threads = std::min(threads, count);
   std::vector<Result> runs(count);
   std::atomic<size_t> next{0};
+  // An exception of a run (a lack of memory) is kept and rethrown here once
+  // every thread has joined; the runs not started by then are skipped.
+  std::mutex error_mutex;
+  std::exception_ptr error;
   auto work = [&] {
-    for (size_t i; (i = next.fetch_add(1)) < count;) runs[i] = solve_one(graph, o, o.seeds[i]);
+    for (size_t i; (i = next.fetch_add(1)) < count;) {
+      try {
+        runs[i] = solve_one(graph, o, o.seeds[i], callback_error);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(error_mutex);
+        if (!error) error = std::current_exception();
+        next.store(count);
+      }
+    }
   };
   std::vector<std::thread> pool;
   for (size_t t = 1; t < threads; t++) {
@@ -240,6 +282,7 @@ Result solve_seeds(const Graph& graph, const Options& o) {
   }
   work();
   for (auto& t : pool) t.join();
+  if (error) std::rethrow_exception(error);
   size_t best = 0;
   for (size_t i = 0; i < count; i++) {
     if (!runs[i].ok()) return runs[i];
@@ -250,23 +293,32 @@ Result solve_seeds(const Graph& graph, const Options& o) {
   return r;
 }
 
-Result solve_checked(const Graph& graph, const Options& o) {
+Result solve_checked(const Graph& graph, const Options& o, CallbackError& callback_error) {
   if (!graph.ok()) return failure(graph.status(), graph.message());
   if (std::string m = check_options(o); !m.empty()) return failure(Status::invalid_options, std::move(m));
-  if (o.seeds.empty()) return solve_one(graph, o, o.seed);
-  return solve_seeds(graph, o);
+  if (detail::GraphAccess::data(graph).independent_set_only && !o.independent_set)
+    return failure(Status::invalid_options,
+                   "the graph was built for independent sets (from_edges with independent_set = true): "
+                   "solve it with Options::independent_set = true");
+  if (o.seeds.empty()) return solve_one(graph, o, o.seed, callback_error);
+  return solve_seeds(graph, o, callback_error);
 }
 
 }  // namespace
 
 // The containers of the library report a lack of memory by std::bad_alloc;
-// solve turns it into a status, so nothing is thrown past the API.
+// solve turns it into a status.  The one exception that leaves it is the
+// progress callback's own, rethrown once the solve has ended.
 Result solve(const Graph& graph, const Options& o) {
+  CallbackError callback_error;
+  Result r;
   try {
-    return solve_checked(graph, o);
+    r = solve_checked(graph, o, callback_error);
   } catch (const std::bad_alloc&) {
-    return failure(Status::out_of_memory, "cannot allocate memory for the search");
+    r = failure(Status::out_of_memory, "cannot allocate memory for the search");
   }
+  if (callback_error.error) std::rethrow_exception(callback_error.error);
+  return r;
 }
 
 const char* to_string(Status status) {
