@@ -263,6 +263,7 @@ Result solve_seeds(const Graph& graph, const Options& o, CallbackError& callback
   std::exception_ptr error;
   auto work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < count;) {
+      if (callback_error.failed.load(std::memory_order_relaxed)) break;  // the solve is over: no run starts
       try {
         runs[i] = solve_one(graph, o, o.seeds[i], callback_error);
       } catch (...) {
