@@ -7,6 +7,7 @@ Environment: MAVU_CMAKE_ARGS adds arguments to the configuration (split like a
 shell would), CMAKE_BUILD_PARALLEL_LEVEL sets the build's jobs as for cmake.
 """
 import glob
+import importlib.util
 import os
 import re
 import shlex
@@ -29,6 +30,29 @@ def project_version():
     return m.group(1)
 
 
+def check_build_requirements():
+    """Stops with a message naming what a build needs and this system lacks,
+    before setuptools fails on it with a bare "invalid command 'bdist_wheel'"
+    or a missing program."""
+    building = {"bdist_wheel", "build", "build_ext", "install", "develop", "editable_wheel"} & set(sys.argv[1:])
+    if not building:
+        return
+    missing = []
+    if "bdist_wheel" in sys.argv[1:] and importlib.util.find_spec("setuptools.command.bdist_wheel") is None:
+        try:
+            import wheel  # noqa: F401  (setuptools before 70.1 builds wheels with it)
+        except ImportError:
+            missing.append("the Python package wheel, which builds the wheel (pip install wheel; "
+                           "Debian: python3-wheel)")
+    for program, package in (("cmake", "cmake"), ("ninja", "ninja-build")):
+        if shutil.which(program) is None:
+            missing.append(f"{program}, which builds the extension (Debian: {package})")
+    if missing:
+        sys.exit(f"setup.py: cannot build mavu with {sys.executable}: missing\n  - " + "\n  - ".join(missing)
+                 + "\nWith pip --no-build-isolation the Python packages come from this interpreter; "
+                 "a C++20 compiler and pybind11's headers are needed too (tools/install-deps.sh).")
+
+
 class CMakeBuild(build_ext):
     def build_extension(self, ext):
         build = os.path.abspath(os.path.join(self.build_temp, "cmake"))
@@ -49,6 +73,7 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built[0], dest)
 
 
+check_build_requirements()
 setup(
     version=project_version(),
     packages=find_packages("python"),

@@ -1,6 +1,6 @@
 // The run parameters the search reads.  Their start values are the defaults
 // of the option table (mavu/options.h), which sits above this folder; the
-// library checks at compile time that the two agree (mavu/mavu.cpp).  Only
+// library checks at compile time that the two agree (mavu/solve.cpp).  Only
 // the command line (frontend/params.h) and the library's solve change them.
 #pragma once
 

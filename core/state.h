@@ -67,6 +67,8 @@ using WithLayout = std::conditional_t<std::is_same_v<G, ConflictGraph>, P, WithL
 
 // A stop flag nobody sets, for searches that cannot be stopped from outside.
 inline const std::atomic<int> kNeverStopped{0};
+// The stop flag of a search whose tick asked it to end.
+inline const std::atomic<int> kStopNow{1};
 
 inline void no_progress(void*, int, int, double) {}
 
@@ -93,10 +95,11 @@ struct SearchEnv {
   // A wall-clock limit of the search in seconds (1e9 or more: none), and a
   // tick every tick_seconds of wall time (0: none) with the iteration, the
   // best weight and the CPU seconds of the measure; both are checked at the
-  // loop's clock read.
+  // loop's clock read.  A tick that returns false ends the search as a stop
+  // request does.
   double wall_time_limit = 1e9;
   double tick_seconds = 0;
-  void (*tick)(void* ctx, int iter, double best_weight, double seconds) = nullptr;
+  bool (*tick)(void* ctx, int iter, double best_weight, double seconds) = nullptr;
   void* tick_ctx = nullptr;
 };
 
@@ -299,7 +302,8 @@ bool loop_continues(SearchState<P, R>& s, int max_iter) {
   if (!(s.cur_iter < max_iter)) return false;
   if (s.env.stop->load(std::memory_order_relaxed) != 0) return false;
   return cpu_time_below_limit(s.time_limit, [&s](long ticks) {
-    s.env.tick(s.env.tick_ctx, s.cur_iter, s.best_weight, static_cast<double>(ticks) / 1e6);
+    if (!s.env.tick(s.env.tick_ctx, s.cur_iter, s.best_weight, static_cast<double>(ticks) / 1e6))
+      s.env.stop = &kStopNow;
   });
 }
 

@@ -12,10 +12,12 @@
 // run: the same set (printed in the same order), weight and best iteration.
 // Times are the CPU time of the calling thread since the solve started.
 //
-// Nothing throws: a failure is a Status with the message the program prints
-// for the same input, or one naming the option and its range.  A Graph is immutable and cheap to copy; solves on one
-// Graph may run in several threads at once and give the same results as one
-// after the other.
+// Nothing throws but the caller's own progress callback: a failure is a
+// Status with the message the program prints for the same input, or one
+// naming the option and its range.  A Graph is immutable and cheap to copy;
+// solves on one Graph may run in several threads at once and give the same
+// results as one after the other.  The header needs C++20 (std::span); the
+// CMake package's target mavu::mavu asks for it.
 #pragma once
 
 #include <atomic>
@@ -87,14 +89,16 @@ class MAVU_API Graph {
 
   // n vertices, edges as 0-based pairs (distinct; a loop is refused), one
   // weight per vertex (finite, zero or more; a zero-weight vertex adds
-  // nothing to a set, which may or may not hold it), or no weights: every
-  // vertex weighs 1.  Up to 2^31 - 1 vertices.  For cliques (independent_set
+  // nothing to a set: it is left out of the search and never in the
+  // result), or no weights: every vertex weighs 1.  Up to 2^31 - 1 vertices.  For cliques (independent_set
   // false) the edges are held as lists, as the reduction reads them, and the
   // conflict graph of a solve without reduction is built when it first asks
   // (at most 46341 vertices); for independent sets the edges are the
   // conflicts and are held in the layout the programs' -c 1 chooses
-  // (compressed lists for sparse graphs).  n = 0 gives an empty graph, whose
-  // solve returns the empty set.
+  // (compressed lists for sparse graphs), and the graph is solved for
+  // independent sets only: a solve without Options::independent_set returns
+  // Status::invalid_options.  n = 0 gives an empty graph, whose solve
+  // returns the empty set.
   [[nodiscard]] static Graph from_edges(int n, std::span<const std::pair<int, int>> edges,
                                         std::span<const double> weights = {}, bool independent_set = false);
   // The same with the edges and weights written in braces.
@@ -174,7 +178,8 @@ struct Options {
   double time_limit = option_default<double>(OptionId::time_limit);
   // Wall-clock seconds of the solve; infinity: no limit.
   double wall_time_limit = option_default<double>(OptionId::wall_time_limit);
-  // -o: stop once the best set weighs at least this; the default is no target.
+  // -o: stop as soon as the best set weighs at least this (the first
+  // construction's set included); the default is no target.
   double target = option_default<double>(OptionId::target);
   int depth = option_default<int>(OptionId::depth);                        // -l
   int directed_percent = option_default<int>(OptionId::directed_percent);  // -p
@@ -185,6 +190,10 @@ struct Options {
   // Optional: called from the solving thread at most every 0.1 s of wall
   // time, at the search's clock read (no cost to the iterations between).
   // With several seeds it is called from each solving thread, concurrently.
+  // An exception it throws ends the solve (every run; the callback is not
+  // called again) and, once every thread has joined, solve() rethrows it.
+  // A reduced run given a StopToken as well ends only at its limits (its
+  // stages watch the token alone).
   std::function<void(const Progress&)> progress;
   // Several seeds: one solve per seed (the seed above is then unused), run in
   // `threads` threads at once (0: one per processor core); the result is the

@@ -95,6 +95,9 @@ void tabu_search(SearchState<P, R>& s, int max_iter) {
   int stall = s.loop.stall;
   [[maybe_unused]] int window_len = s.loop.window_len, window_hits = s.loop.window_hits;  // adaptive threshold only
   auto keep_counters = [&] { s.loop = {stall, window_len, window_hits}; };
+  // A best set that already meets the target (the first construction's)
+  // ends the run before its first iteration.
+  if (s.best_weight >= p.para_opt) return;
   for (;;) {
     if (!loop_continues(s, max_iter)) return keep_counters();
     int v = -1;

@@ -34,6 +34,8 @@ got=$("$py" -c 'import mavu; print(mavu.__version__, mavu.__file__)')
 # with their marker.
 "$py" -m pip show -f mavu >show.txt
 grep -qx "Version: $version" show.txt || { cat show.txt; exit 1; }
+# numpy, which `import mavu` needs, is declared.
+grep -qx "Requires: numpy" show.txt || { echo "numpy is not a declared requirement"; cat show.txt; exit 1; }
 for f in 'mavu/_mavu\..*\.so' 'mavu/__init__\.pyi' 'mavu/py\.typed'; do
   grep -qE "^ +$f\$" show.txt || { echo "not installed: $f"; cat show.txt; exit 1; }
 done

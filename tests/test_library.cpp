@@ -1,6 +1,7 @@
 // The library against the programs: the same runs from a file, from an edge
 // list and in independent-set mode (-c 1, and on the complement); solves in threads;
 // errors as values; a solve stopped from another thread.
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -440,6 +441,91 @@ TEST(LibraryGraphs, ZeroWeightsEmptyGraphsAndWeightsOutsideTheGraph) {
   EXPECT_EQ(g.weight(3), 4);
   EXPECT_EQ(g.weight(1), 0);
   EXPECT_TRUE(std::isnan(g.weight(4)) && std::isnan(g.weight(-1)) && std::isnan(mavu::Graph().weight(0)));
+}
+
+// A graph built from conflicts (from_edges with independent_set) is solved
+// for independent sets only: a clique solve is refused, not answered with a
+// clique of the conflicts.
+TEST(LibraryGraphs, AGraphBuiltForIndependentSetsRefusesCliqueSolves) {
+  const mavu::Graph g = mavu::Graph::from_edges(4, {{0, 1}, {1, 2}, {2, 3}}, {1, 2.5, 2.5, 1}, true);
+  const mavu::Result clique = mavu::solve(g);
+  EXPECT_EQ(clique.status, mavu::Status::invalid_options);
+  EXPECT_NE(clique.message.find("built for independent sets"), std::string::npos) << clique.message;
+  mavu::Options o;
+  o.independent_set = true;
+  o.max_iterations = 10000;
+  for (mavu::Reduce reduce : {mavu::Reduce::automatic, mavu::Reduce::off}) {
+    o.reduce = reduce;
+    const mavu::Result r = mavu::solve(g, o);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.weight, 3.5);
+  }
+  // Built for cliques, a graph still solves both problems.
+  EXPECT_EQ(mavu::solve(mavu::Graph::from_edges(4, {{0, 1}, {1, 2}, {2, 3}}, {1, 2.5, 2.5, 1}), o).weight, 3.5);
+}
+
+// A target that the first construction's set already meets ends the run at
+// iteration 0, in both programs and both modes.
+TEST(LibraryStop, ATargetMetByTheFirstConstructionEndsTheRun) {
+  for (mavu::Program program : {mavu::Program::mavu1, mavu::Program::mavu2}) {
+    mavu::Options o;
+    o.program = program;
+    o.reduce = mavu::Reduce::off;
+    o.target = 3;
+    const mavu::Result r = mavu::solve(mavu::Graph::from_edges(3, {{0, 1}, {1, 2}, {0, 2}}, {2, 3, 4}), o);
+    EXPECT_EQ(r.weight, 9);
+    EXPECT_EQ(r.stopped, mavu::StopReason::target);
+    EXPECT_EQ(r.iterations, 0);
+    o.independent_set = true;
+    const mavu::Result s = mavu::solve(mavu::Graph::from_edges(3, {{0, 1}}, {2, 3, 4}, true), o);
+    EXPECT_EQ(s.stopped, mavu::StopReason::target);
+    EXPECT_EQ(s.iterations, 0);
+  }
+}
+
+// A progress callback that throws: the solve ends soon (its limits would
+// take a minute), every thread joined, and the caller gets the exception;
+// with one seed or several, with or without a stop token, reduced or not.
+TEST(LibraryStop, AThrowingProgressCallbackEndsTheSolveAndReachesTheCaller) {
+  struct CallbackFailed {};
+  const mavu::Graph c125 = mavu::Graph::from_file(kData + "/C125.9.clq");
+  const mavu::Graph frb = mavu::Graph::from_file(kInstances + "/frb30-15-1.clq");  // no proof in a minute
+  mavu::StopToken token;
+  struct Case {
+    const char* name;
+    const mavu::Graph* graph;
+    std::vector<int> seeds;
+    mavu::Reduce reduce;
+    const mavu::StopToken* stop;
+  };
+  const Case cases[] = {
+      {"one seed", &c125, {}, mavu::Reduce::off, nullptr},
+      {"four seeds", &c125, {1, 2, 3, 4}, mavu::Reduce::off, nullptr},
+      {"four seeds, stop token", &c125, {1, 2, 3, 4}, mavu::Reduce::off, &token},
+      {"reduced, one seed", &frb, {}, mavu::Reduce::on, nullptr},
+      {"reduced, four seeds", &frb, {1, 2, 3, 4}, mavu::Reduce::on, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::atomic<int> calls{0};
+    mavu::Options o;
+    o.max_iterations = mavu::kNoIterationLimit;
+    o.wall_time_limit = 60;
+    o.seeds = c.seeds;
+    o.threads = 2;
+    o.reduce = c.reduce;
+    o.stop = c.stop;
+    o.progress = [&](const mavu::Progress&) {
+      calls++;
+      throw CallbackFailed{};
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW((void)mavu::solve(*c.graph, o), CallbackFailed);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+    EXPECT_GE(calls.load(), 1);
+    EXPECT_LE(calls.load(), 2);  // at most one per thread: none after a throw was seen
+  }
+  EXPECT_FALSE(token.stop_requested());
 }
 
 }  // namespace

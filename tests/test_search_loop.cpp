@@ -40,7 +40,8 @@ TYPED_TEST(BothLoops, NoIterationWithoutIterationsOrTime) {
 }
 
 // The target is tested after a push that sets a new best, and that iteration
-// ends the loop before cur_iter advances; a construction reaching it does not.
+// ends the loop before cur_iter advances; a first construction reaching it
+// ends the run before its first iteration.
 TYPED_TEST(BothLoops, TargetEndsTheLoopInTheIterationThatReachesIt) {
   // A heavy triangle {0,1,2} (weight 10 each), a light one {3,4,5} and an
   // isolated vertex 6 (weight 1 each): a construction scripted {0, 0, 0}
@@ -52,7 +53,7 @@ TYPED_TEST(BothLoops, TargetEndsTheLoopInTheIterationThatReachesIt) {
     double target;
     int iters, best_iter;
     double best;
-  } cases[] = {{0, 30, 50, 0, 30}, {3, 10, 0, 0, 10}, {3, 25, 2, 2, 30}, {3, 1e9, 50, 2, 30}};
+  } cases[] = {{0, 30, 0, 0, 30}, {0, 31, 50, 0, 30}, {3, 10, 0, 0, 10}, {3, 25, 2, 2, 30}, {3, 1e9, 50, 2, 30}};
   for (const auto& c : cases) {
     TypeParam s;
     s.rng.script = {c.first, 0, 0};

@@ -28,7 +28,10 @@ import math
 import numbers
 import os
 
-import numpy as np
+try:
+    import numpy as np
+except ImportError as e:  # pragma: no cover - depends on the interpreter
+    raise ImportError("mavu needs numpy (pip install numpy, or Debian's python3-numpy): " + str(e)) from e
 
 from . import _mavu
 
@@ -90,10 +93,19 @@ class Result(tuple):
     def weight(self):
         return self[1]
 
+    def _fields(self):
+        return (self[0], self[1], self.best_iteration, self.best_time, self.iterations, self.stopped, self.seed,
+                self.runs, self.kernel_vertices, self.proven_optimal)
+
+    # pickle, copy and deepcopy rebuild a Result from all its fields (a tuple
+    # subclass would otherwise be rebuilt from the pair alone).
+    def __reduce__(self):
+        return (Result, self._fields())
+
     def __repr__(self):
-        return (f"Result(vertices={self[0]!r}, weight={self[1]!r}, best_iteration={self.best_iteration!r}, "
-                f"best_time={self.best_time!r}, iterations={self.iterations!r}, stopped={self.stopped!r}, "
-                f"seed={self.seed!r}, runs=[{len(self.runs)} runs])")
+        names = ("vertices", "weight", "best_iteration", "best_time", "iterations", "stopped", "seed", "runs",
+                 "kernel_vertices", "proven_optimal")
+        return "Result(" + ", ".join(f"{n}={v!r}" for n, v in zip(names, self._fields())) + ")"
 
 
 def _check_option(name, value, integer=True):
@@ -122,6 +134,8 @@ def _weight_array(weights):
 
 
 def _edge_array(edges):
+    if not isinstance(edges, np.ndarray) and not hasattr(edges, "__len__"):
+        edges = list(edges)  # a generator or another iterable of pairs
     e = np.asarray(edges)
     if e.size == 0:
         return np.zeros((0, 2), dtype=np.int64)
@@ -226,13 +240,34 @@ def _load_file(path, independent_set):
         raise e
 
 
-_UNSET = object()
+class _Unset:
+    """The default of max_iterations: the option table's, or no limit when a time limit is given."""
+
+    def __repr__(self):
+        return f"{_default('max_iterations')} (None with a time limit)"
+
+
+_UNSET = _Unset()
+
+
+def _check_keywords(weight, stop, progress):
+    """Keywords of the wrong kind, refused before any work."""
+    if weight is not None and (isinstance(weight, (list, tuple, np.ndarray)) or getattr(weight, "__hash__", None)
+                               is None):
+        raise TypeError(f"weight= names the node attribute that holds a networkx graph's weights (as in "
+                        f"networkx), not a {type(weight).__name__}; give a list of weights as weights=")
+    if stop is not None and not isinstance(stop, StopToken):
+        raise TypeError(f"stop must be a mavu.StopToken or None, not {type(stop).__name__}")
+    if progress is not None and not callable(progress):
+        raise TypeError(f"progress must be callable as progress(iterations, best_weight, cpu_seconds) or None, "
+                        f"not {type(progress).__name__}")
 
 
 def _solve(graph, edges, weights, weight, program, seed, seeds, threads, time_limit, wall_time_limit,
            max_iterations, target, depth, directed_percent, stop, progress, independent_set, reduce=None):
     labels = None
     integral = False
+    _check_keywords(weight, stop, progress)
     if graph is not None and edges is not None:
         raise ValueError("give either a graph or edges, not both")
     if isinstance(graph, (str, bytes, os.PathLike)):
@@ -293,33 +328,40 @@ _DOC_ARGS = """
           independent sets (a looped node can never be taken);
         - a scipy.sparse adjacency matrix (any format, symmetric, the
           diagonal ignored), weights from `weights`.
-    edges: instead of graph, pairs of 0-based vertex numbers: a list of
-        pairs or an (m, 2) integer array (read without a Python loop).
+    edges: instead of graph, pairs of 0-based vertex numbers: a list (or
+        any iterable, a generator say) of pairs or an (m, 2) integer array
+        (read without a Python loop).
         Loops are ignored for cliques and refused for independent sets; a
         repeated edge is refused.
-    weights: with edges or a matrix, one weight per vertex (their number is
-        the vertex count); None: every vertex weighs 1.  Weights are finite
-        numbers, zero or more (a zero-weight vertex adds nothing: the set
-        may hold it or not); negative, infinite, boolean or string weights
-        raise ValueError.
+    weights: with edges or a matrix, one weight per vertex (their number
+        is the vertex count); None: every vertex weighs 1.  Weights are
+        finite numbers, zero or more (a zero-weight vertex adds nothing: it
+        is left out of the search and is never in the set); negative,
+        infinite, boolean or string weights raise ValueError.
+    weight: with a networkx graph, the name of the node attribute holding
+        the weights (networkx's keyword); a list of weights (or anything but
+        a name) raises TypeError: weights go in `weights`.
     program: "mavu1" (adaptive gain threshold) or "mavu2" (for large sparse
         real-life graphs).
     seed, max_iterations, target (stop once a set weighs at least this),
         depth (restart after more than this many iterations without a new
         best) and directed_percent (share of directed restarts) are the
         programs' -s, -i, -o, -l and -p; with the same values the run is the
-        program's.  max_iterations=None: no limit (the iteration counter's
+        program's.  A run ends as soon as its best set reaches the
+        target, the first construction's set included.  max_iterations=None: no limit (the iteration counter's
         ceiling, 2**31 - 1), the default when a time limit is given.
     seeds: instead of seed, several seeds: one solve each, `threads` at once
         (0: one per processor core); the best is returned (the first listed
         among equal weights), every run in result.runs.
-    time_limit: CPU seconds of the solve (None: no limit);
+    time_limit: CPU seconds of the solving thread (None: no limit; with
+        several seeds, each run's own thread);
     wall_time_limit: wall-clock seconds of the solve (None: no limit).
-    stop: a mavu.StopToken; its request_stop(), from any thread, ends the
-        solve with the best set so far.
+    stop: a mavu.StopToken; its request_stop(), from any thread or a
+        signal handler, ends the solve with the best set so far (anything
+        else raises TypeError).
     progress: called as progress(iterations, best_weight, cpu_seconds) at
         most every 0.1 s, in the calling thread; an exception it raises stops
-        the solve and is raised.
+        the solve and is raised.  Anything not callable raises TypeError.
     reduce: True: reduce the graph first, solve exactly what can be of the
         kernel and search the rest, and stop as soon as the set is proven
         optimal (result.proven_optimal; result.stopped == "proven"): the
@@ -337,8 +379,10 @@ _DOC_ARGS = """
     search without reduction holds the complement as a bit matrix, up to
     46341 vertices.
 
-    Returns a Result.  An empty graph gives ([], 0).  The search runs
-    without the GIL; Ctrl-C stops it and raises KeyboardInterrupt.  A file
+    Returns a Result (picklable, so it travels between processes).  An
+    empty graph gives ([], 0).  The search runs without the GIL; Ctrl-C
+    stops it and raises KeyboardInterrupt (a SIGINT handler that calls a
+    StopToken's request_stop() gets the best set so far instead).  A file
     that cannot be opened raises FileNotFoundError (or another OSError with
     errno and filename), bad input ValueError with the programs' message, a
     graph that does not fit MemoryError.

@@ -1,5 +1,5 @@
 import os
-from typing import Any, Callable, Iterable, List, Optional, Sequence, Tuple, Union
+from typing import Any, Callable, Iterable, List, Literal, Optional, Sequence, Tuple, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -13,11 +13,15 @@ class StopToken:
     @property
     def stop_requested(self) -> bool: ...
 
+_StopReason = Literal["iterations", "time_limit", "wall_time_limit", "target", "stop_requested", "empty_graph",
+                     "proven"]
+_Program = Literal["mavu1", "mavu2"]
+
 class Result(Tuple[List[Any], float]):
     best_iteration: int
     best_time: float
     iterations: int
-    stopped: str
+    stopped: _StopReason
     seed: int
     runs: List["Result"]
     kernel_vertices: Optional[int]
@@ -34,7 +38,7 @@ Weights = Union[Sequence[float], npt.NDArray[Any]]
 ProgressCallback = Callable[[int, float, float], object]
 
 def max_weight_clique(graph: Optional[GraphSource] = ..., *, edges: Optional[Edges] = ...,
-                      weights: Optional[Weights] = ..., weight: Optional[str] = ..., program: str = ...,
+                      weights: Optional[Weights] = ..., weight: Optional[str] = ..., program: _Program = ...,
                       seed: int = ..., seeds: Optional[Sequence[int]] = ..., threads: int = ...,
                       time_limit: Optional[float] = ..., wall_time_limit: Optional[float] = ...,
                       max_iterations: Optional[int] = ..., target: Optional[float] = ..., depth: int = ...,
@@ -44,7 +48,7 @@ def max_weight_clique(graph: Optional[GraphSource] = ..., *, edges: Optional[Edg
 
 def max_weight_independent_set(graph: Optional[GraphSource] = ..., *, edges: Optional[Edges] = ...,
                                weights: Optional[Weights] = ..., weight: Optional[str] = ...,
-                               program: str = ..., seed: int = ..., seeds: Optional[Sequence[int]] = ...,
+                               program: _Program = ..., seed: int = ..., seeds: Optional[Sequence[int]] = ...,
                                threads: int = ..., time_limit: Optional[float] = ...,
                                wall_time_limit: Optional[float] = ..., max_iterations: Optional[int] = ...,
                                target: Optional[float] = ..., depth: int = ..., directed_percent: int = ...,

@@ -1,0 +1,1 @@
+mavu2 -f instances/dimacs/triangle.clq -t 100 -o 9
