@@ -31,9 +31,11 @@ class Deadline {
   // that clock, as cpu_ticks gives them; 0 for a process clock counts from
   // process start); `stop`, when given, ends it once nonzero;
   // `wall_deadline_ns`, a reading of the coarse monotonic clock, ends it too.
+  // `abort`, when given, ends it once nonzero like `stop` (a second flag:
+  // the library's own, next to a caller's stop token).
   Deadline(clockid_t clock, long start_ticks, double seconds, const std::atomic<int>* stop = nullptr,
-           int64_t wall_deadline_ns = INT64_MAX)
-      : stop_(stop) {
+           int64_t wall_deadline_ns = INT64_MAX, const std::atomic<int>* abort = nullptr)
+      : stop_(stop), abort_(abort) {
     seconds_ = std::isnan(seconds) ? 0 : std::clamp(seconds, 0.0, kNoLimit);
     limit_ = make_cpu_limit(static_cast<float>(seconds_), clock, start_ticks);
     limit_.wall_deadline_ns = wall_deadline_ns;
@@ -45,6 +47,7 @@ class Deadline {
   bool expired() {
     if (expired_) return true;
     if (stop_ != nullptr && stop_->load(std::memory_order_relaxed) != 0) return expired_ = true;
+    if (abort_ != nullptr && abort_->load(std::memory_order_relaxed) != 0) return expired_ = true;
     if (!cpu_time_below_limit(limit_)) return expired_ = true;
     return false;
   }
@@ -66,7 +69,7 @@ class Deadline {
   // same clock, start, stop flag and wall deadline.
   Deadline within(double seconds) const {
     const double at = unlimited() && seconds >= kNoLimit ? kNoLimit : elapsed() + std::max(0.0, seconds);
-    return Deadline(limit_.clock, limit_.start_ticks, std::min(seconds_, at), stop_, limit_.wall_deadline_ns);
+    return Deadline(limit_.clock, limit_.start_ticks, std::min(seconds_, at), stop_, limit_.wall_deadline_ns, abort_);
   }
 
   clockid_t clock() const { return limit_.clock; }
@@ -78,5 +81,6 @@ class Deadline {
   CpuTimeLimit limit_;
   double seconds_ = kNoLimit;
   const std::atomic<int>* stop_ = nullptr;
+  const std::atomic<int>* abort_ = nullptr;
   bool expired_ = false;
 };

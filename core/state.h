@@ -89,6 +89,9 @@ struct SearchEnv {
   // Nonzero asks the search to stop at its next loop test (the programs'
   // signal handler stores the signal number).
   const std::atomic<int>* stop = &kNeverStopped;
+  // A second flag that ends the stages of a reduced run like `stop` (the
+  // library's, set when a progress callback threw; null: none).
+  const std::atomic<int>* abort = nullptr;
   // Called every 100000 iterations with the iteration, the best set's size and weight.
   void (*progress)(void* ctx, int iter, int best_size, double best_weight) = no_progress;
   void* progress_ctx = nullptr;

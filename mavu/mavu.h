@@ -192,8 +192,6 @@ struct Options {
   // With several seeds it is called from each solving thread, concurrently.
   // An exception it throws ends the solve (every run; the callback is not
   // called again) and, once every thread has joined, solve() rethrows it.
-  // A reduced run given a StopToken as well ends only at its limits (its
-  // stages watch the token alone).
   std::function<void(const Progress&)> progress;
   // Several seeds: one solve per seed (the seed above is then unused), run in
   // `threads` threads at once (0: one per processor core); the result is the

@@ -130,8 +130,9 @@ struct CallbackError {
   std::mutex m;
   std::exception_ptr error;
   std::atomic<bool> failed{false};
-  // The stop flag of the runs when the caller gave no StopToken, set with
-  // `failed`, so that reduced runs end at once as well.
+  // Set with `failed`: the stop flag of the runs when the caller gave no
+  // StopToken, and with one the second flag of the reduced runs' stages, so
+  // that reduced runs end at once as well.
   std::atomic<int> stop{0};
 
   void record(std::exception_ptr e) {
@@ -187,6 +188,7 @@ Result solve_one(const Graph& graph, const Options& o, int seed, CallbackError& 
   TickContext tick_context{&o, seed, &callback_error};
   if (o.progress) {
     if (!o.stop) env.stop = &callback_error.stop;
+    env.abort = &callback_error.stop;  // the stages of a reduced run watch it next to a caller's token
     env.tick = tick;
     env.tick_ctx = &tick_context;
     env.tick_seconds = 0.1;

@@ -504,6 +504,7 @@ TEST(LibraryStop, AThrowingProgressCallbackEndsTheSolveAndReachesTheCaller) {
       {"four seeds, stop token", &c125, {1, 2, 3, 4}, mavu::Reduce::off, &token},
       {"reduced, one seed", &frb, {}, mavu::Reduce::on, nullptr},
       {"reduced, four seeds", &frb, {1, 2, 3, 4}, mavu::Reduce::on, nullptr},
+      {"reduced, four seeds, stop token", &frb, {1, 2, 3, 4}, mavu::Reduce::on, &token},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -16,7 +16,7 @@ Deadline run_deadline(const SearchParams& params, const SearchEnv& env, long sta
   int64_t wall = INT64_MAX;
   if (env.wall_time_limit < 1e9)
     wall = cpu_clock_detail::coarse_now_ns() + static_cast<int64_t>(env.wall_time_limit * 1e9);
-  return Deadline(env.cpu_clock, start_ticks, seconds, env.stop, wall);
+  return Deadline(env.cpu_clock, start_ticks, seconds, env.stop, wall, env.abort);
 }
 
 const SparseConflictGraph<uint32_t>* PartLists::get(const LoadedGraph& g) {
