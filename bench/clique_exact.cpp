@@ -20,6 +20,7 @@
 
 #include "core/cpu_clock.h"
 #include "core/deadline.h"
+#include "core/rng.h"
 #include "mavu/exact/clique_bb.h"
 #include "mavu/reduce/clique.h"
 
@@ -27,12 +28,6 @@ namespace {
 
 double now() { return static_cast<double>(cpu_ticks(CLOCK_PROCESS_CPUTIME_ID)) / 1e6; }
 
-uint64_t splitmix(uint64_t& x) {
-  uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
-}
 
 void print_stats(const mavu::exact::CliqueBB& bb) {
   const auto& st = bb.stats();
@@ -75,7 +70,7 @@ int main(int argc, char** argv) {
     std::vector<ConflictPair> pairs;
     for (int a = 0; a < n; a++)
       for (int b = a + 1; b < n; b++)
-        if (static_cast<double>(splitmix(seed) >> 11) * 0x1.0p-53 < p)
+        if (static_cast<double>(splitmix64(seed) >> 11) * 0x1.0p-53 < p)
           pairs.push_back({static_cast<uint32_t>(a), static_cast<uint32_t>(b)});
     std::vector<double> w(static_cast<size_t>(n));
     for (int v = 0; v < n; v++) w[static_cast<size_t>(v)] = unit ? 1.0 : default_weight(v);

@@ -16,16 +16,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/rng.h"
+
 namespace {
 
 struct SplitMix {
   uint64_t s;
-  uint64_t next() {
-    uint64_t z = (s += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
+  uint64_t next() { return splitmix64(s); }
   double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
   uint64_t below(uint64_t n) { return next() % n; }
 };

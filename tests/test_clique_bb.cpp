@@ -11,6 +11,7 @@
 
 #include "core/cpu_clock.h"
 #include "core/deadline.h"
+#include "core/rng.h"
 #include "mavu/exact/clique_bb.h"
 #include "mavu/reduce/clique.h"
 
@@ -20,13 +21,7 @@ using mavu::exact::CliqueBB;
 using mavu::exact::CliqueBBOptions;
 using mavu::exact::ExactStatus;
 
-uint64_t splitmix(uint64_t& x) {
-  uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
-}
-double uniform(uint64_t& x) { return static_cast<double>(splitmix(x) >> 11) * 0x1.0p-53; }
+double uniform(uint64_t& x) { return static_cast<double>(splitmix64(x) >> 11) * 0x1.0p-53; }
 
 enum class Weights { small, zeros, fractional, huge };
 
@@ -47,7 +42,7 @@ struct Instance {
           adj[static_cast<size_t>(b)].push_back(a);
         }
     for (double& x : w) {
-      const uint64_t r = splitmix(seed);
+      const uint64_t r = splitmix64(seed);
       switch (kind) {
         case Weights::small: x = static_cast<double>(1 + r % 20); break;
         case Weights::zeros: x = static_cast<double>(r % 3); break;
@@ -259,7 +254,7 @@ TEST(CliqueBBKernel, ReducedKernelProvesTheOptimum) {
     for (int c = 0; c < 2; c++) {
       std::vector<int> members;
       while (members.size() < 9) {
-        const int v = static_cast<int>(splitmix(x) % static_cast<uint64_t>(in.n));
+        const int v = static_cast<int>(splitmix64(x) % static_cast<uint64_t>(in.n));
         if (std::find(members.begin(), members.end(), v) == members.end()) members.push_back(v);
       }
       for (int a : members)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/rng.h"
 #include "mavu/exact/tree_dp.h"
 
 namespace {
@@ -30,12 +31,7 @@ constexpr Ordering kOrderings[] = {Ordering::min_degree, Ordering::min_fill, Ord
 
 struct SplitMix {
   uint64_t s;
-  uint64_t next() {
-    uint64_t z = (s += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-  }
+  uint64_t next() { return splitmix64(s); }
   int below(int k) { return static_cast<int>(next() % static_cast<uint64_t>(k)); }
   double unit() { return static_cast<double>(next() >> 11) * 0x1p-53; }
 };

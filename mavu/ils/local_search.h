@@ -55,6 +55,7 @@
 #include <vector>
 
 #include "core/deadline.h"
+#include "core/rng.h"
 #include "graph/sparse.h"
 
 namespace mavu::ils {
@@ -68,12 +69,7 @@ class Rng {
     state_ = s + 0x9E3779B97F4A7C15ull;
     for (int i = 0; i < 4; i++) next();
   }
-  uint64_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
+  uint64_t next() { return splitmix64(state_); }
   // Uniform in 0 .. n-1 (n > 0), by the multiply-shift reduction.
   uint32_t below(uint32_t n) { return static_cast<uint32_t>(((next() >> 32) * static_cast<uint64_t>(n)) >> 32); }
   double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
