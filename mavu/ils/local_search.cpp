@@ -118,7 +118,6 @@ bool LocalSearch<V>::init(const Graph& g, const SearchOptions& options, const st
   for (uint64_t x : order) push(static_cast<int>(static_cast<uint32_t>(x)));
   local_search();
   record_best();
-  region_size_ = n_;
   return true;
 }
 
@@ -200,6 +199,22 @@ void LocalSearch<V>::local_search() {
   }
 }
 
+// v's S-neighbours into out and their weight into s; false when one of them
+// is forced.
+template <class V>
+bool LocalSearch<V>::leavers(int v, std::vector<int>& out, double& s) {
+  out.clear();
+  const V* a = adj(v);
+  for (int i = 0, d = degree(v); i < d; i++) {
+    const int u = static_cast<int>(a[i]);
+    if (!in(u)) continue;
+    if (forced(u)) return false;
+    s += w(u);
+    out.push_back(u);
+  }
+  return true;
+}
+
 template <class V>
 bool LocalSearch<V>::try_omega(int v) {
   Node& nv = node(v);
@@ -213,15 +228,7 @@ bool LocalSearch<V>::try_omega(int v) {
   if (nv.w - nv.nbw <= -slack_) return false;
   // Summed afresh; no forced vertex may leave.
   double s = 0;
-  scratch_.clear();
-  const V* a = adj(v);
-  for (int i = 0, d = degree(v); i < d; i++) {
-    const int u = static_cast<int>(a[i]);
-    if (!in(u)) continue;
-    if (forced(u)) return false;
-    s += w(u);
-    scratch_.push_back(u);
-  }
+  if (!leavers(v, scratch_, s)) return false;
   nv.nbw = s;
   if (nv.w - s <= tolerance(nv.w + s)) return false;
   for (int y : scratch_) remove(y);
@@ -298,14 +305,8 @@ bool LocalSearch<V>::try_one_star(int x) {
 template <class V>
 void LocalSearch<V>::force(int v) {
   std::vector<int>& out = chosen_;
-  out.clear();
-  const V* a = adj(v);
-  for (int i = 0, d = degree(v); i < d; i++) {
-    const int u = static_cast<int>(a[i]);
-    if (!in(u)) continue;
-    if (forced(u)) return;
-    out.push_back(u);
-  }
+  double s = 0;
+  if (!leavers(v, out, s)) return;
   node(v).forced = stamp_;
   for (int y : out) remove(y);
   insert(v);
@@ -380,7 +381,7 @@ void LocalSearch<V>::iterate() {
   if (concurrent_ && minus(cur_, own_best) > resolution_) own_best = cur_;
   bool keep = delta >= -resolution_;
   if (!keep && ((concurrent_ && phase_ == 1) ||
-                static_cast<double>(region_iter_) >= kAcceptAfter * static_cast<double>(region_size_))) {
+                static_cast<double>(region_iter_) >= kAcceptAfter * static_cast<double>(n_))) {
     const double d = -delta / mean_w_, ds = minus(own_best, cur_) / mean_w_;
     keep = rng_.unit() * (1 + kAccept * d * ds) < 1;
   }
@@ -441,7 +442,6 @@ bool LocalSearch<V>::start_concurrent() {
     if (in(v)) bits_[static_cast<size_t>(v) >> 6] |= 1ull << (v & 63);
   for (int s = 1; s < solutions_; s++)
     std::copy(bits_.begin(), bits_.begin() + static_cast<long>(words_), bits_.begin() + static_cast<long>(static_cast<size_t>(s) * words_));
-  for (auto& sb : sol_best_) sb = cur_;
   active_ = 0;
   track_ = true;
   concurrent_ = true;
@@ -472,11 +472,8 @@ void LocalSearch<V>::build_core() {
   core_list_.clear();
   const size_t P = static_cast<size_t>(solutions_);
   for (size_t i = 0; i < words_; i++) {
-    uint64_t inter = ~0ull, uni = 0;
-    for (size_t s = 0; s < P; s++) {
-      inter &= bits_[s * words_ + i];
-      uni |= bits_[s * words_ + i];
-    }
+    uint64_t inter = ~0ull;
+    for (size_t s = 0; s < P; s++) inter &= bits_[s * words_ + i];
     for (uint64_t x = inter; x != 0; x &= x - 1) node(static_cast<int>(i * 64 + static_cast<size_t>(__builtin_ctzll(x)))).forced = kFixed;
   }
   for (size_t i = 0; i < words_; i++) {
@@ -613,21 +610,22 @@ void LocalSearch<V>::next_slice() {
       phase_ = 0;
       pos_ = 0;
       slice_left_ = std::max(kMinSlice, static_cast<long>(kSlice * n));
-      region_size_ = n_;
       region_iter_ = static_cast<long>(concurrent_after_ * n);
       return;
     }
     slice_left_ = solutions_ > 1 ? std::max(1L, static_cast<long>(concurrent_after_ * n) - iter_) : 1L << 40;
     return;
   }
+  auto slice = [&] {
+    return std::max(kMinSlice, static_cast<long>(phase_ == 0 ? kSlice * n : kCoreSlice * static_cast<double>(core_list_.size())));
+  };
   const int P = solutions_;
   // Rounds visit the solutions forwards and backwards in turn, so that a
   // round begins with the solution the last one ended with.
   auto slot = [&](int p) { return rounds_ % 2 == 0 ? p : P - 1 - p; };
   if (++pos_ < P) {
     switch_to(slot(pos_));
-    slice_left_ = phase_ == 0 ? std::max(kMinSlice, static_cast<long>(kSlice * n))
-                              : std::max(kMinSlice, static_cast<long>(kCoreSlice * static_cast<double>(core_list_.size())));
+    slice_left_ = slice();
     return;
   }
   rounds_++;
@@ -639,9 +637,8 @@ void LocalSearch<V>::next_slice() {
       phase_ = 1;
       core_phases_++;
       switch_to(slot(0));
-      region_size_ = static_cast<long>(core_list_.size());
       region_iter_ = 0;
-      slice_left_ = std::max(kMinSlice, static_cast<long>(kCoreSlice * static_cast<double>(core_list_.size())));
+      slice_left_ = slice();
       return;
     }
     release_core();
@@ -650,9 +647,8 @@ void LocalSearch<V>::next_slice() {
     release_core();
   }
   phase_ = 0;
-  region_size_ = n_;
   switch_to(slot(0));
-  slice_left_ = std::max(kMinSlice, static_cast<long>(kSlice * n));
+  slice_left_ = slice();
 }
 
 template <class V>

@@ -154,7 +154,6 @@ class LocalSearch {
   // budget of 64 per vertex and 8 per edge.  The undo log and the scratch
   // lists hold the vertices one iteration touches.
   static constexpr double kBytesPerVertex = 32 + 4 + 4 + 1 + 4 + 0.125 + 4 + 4;
-  static double bytes_per_vertex(int solutions) { return kBytesPerVertex + 0.125 * solutions; }
 
  private:
   // What a move reads and writes of a vertex, together: one cache line
@@ -208,6 +207,7 @@ class LocalSearch {
   }
   void push_around(int y);
   void local_search();
+  bool leavers(int v, std::vector<int>& out, double& s);
   bool try_omega(int v);
   bool try_one_star(int x);
   void force(int v);
@@ -275,7 +275,6 @@ class LocalSearch {
   int pos_ = 0;          // position of the active solution in the round
   long slice_left_ = 0;  // iterations left in the active slice
   long region_iter_ = 0; // iterations run in the current region (for the acceptance)
-  long region_size_ = 0;
   std::vector<int> core_id_;   // component of a core vertex (1-based), 0 outside the core
   std::vector<int> core_list_; // core vertices, component by component
   long rounds_ = 0, core_phases_ = 0;
