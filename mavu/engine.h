@@ -58,6 +58,9 @@ class Session {
   virtual void run_until(int max_iterations, const Deadline& deadline) = 0;
   virtual double best_weight() const = 0;
   virtual int iterations() const = 0;
+  virtual int best_iteration() const = 0;
+  // CPU-clock ticks when the best set was found.
+  virtual long best_ticks() const = 0;
   // The best set so far, as run() gives it.
   virtual void best(BestSet& out) const = 0;
 };

@@ -43,6 +43,8 @@ class SessionOf final : public Session {
   }
   double best_weight() const override { return s_->best_weight; }
   int iterations() const override { return s_->cur_iter; }
+  int best_iteration() const override { return s_->best_iter; }
+  long best_ticks() const override { return s_->best_end_time; }
   void best(BestSet& out) const override { copy_best(*s_, out); }
 
  private:

@@ -129,18 +129,17 @@ Result solve_reduced_independent(const detail::GraphData& data, const LoadedGrap
 struct CallbackError {
   std::mutex m;
   std::exception_ptr error;
-  std::atomic<bool> failed{false};
-  // Set with `failed`: the stop flag of the runs when the caller gave no
-  // StopToken, and with one the second flag of the reduced runs' stages, so
-  // that reduced runs end at once as well.
+  // Set once a callback has thrown: the stop flag of the runs when the
+  // caller gave no StopToken, and with one the second flag of the reduced
+  // runs' stages, so that reduced runs end at once as well.
   std::atomic<int> stop{0};
 
   void record(std::exception_ptr e) {
     std::lock_guard<std::mutex> lock(m);
     if (!error) error = std::move(e);
-    failed.store(true, std::memory_order_relaxed);
     stop.store(1, std::memory_order_relaxed);
   }
+  bool failed() const { return stop.load(std::memory_order_relaxed) != 0; }
 };
 
 // What the solving thread reports through Options::progress.
@@ -153,7 +152,7 @@ struct TickContext {
 // False (the search ends) once a callback has thrown, in this run or another.
 bool tick(void* ctx, int iter, double best_weight, double seconds) {
   const auto* t = static_cast<const TickContext*>(ctx);
-  if (t->callback_error->failed.load(std::memory_order_relaxed)) return false;
+  if (t->callback_error->failed()) return false;
   try {
     t->options->progress(Progress{t->seed, iter, best_weight, seconds});
     return true;
@@ -265,7 +264,7 @@ Result solve_seeds(const Graph& graph, const Options& o, CallbackError& callback
   std::exception_ptr error;
   auto work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < count;) {
-      if (callback_error.failed.load(std::memory_order_relaxed)) break;  // the solve is over: no run starts
+      if (callback_error.failed()) break;  // the solve is over: no run starts
       try {
         runs[i] = solve_one(graph, o, o.seeds[i], callback_error);
       } catch (...) {

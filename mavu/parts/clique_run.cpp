@@ -45,11 +45,7 @@ RunResult run_clique_or_throw(const LoadedGraph& input, const SearchParams& para
   options.deadline = &deadline;
   reduce::Reduced reduced;
   const reduce::ReduceReport rep = reduce::reduce_clique(input, options, reduced);
-  if (rep.status != reduce::ReduceStatus::ok) {
-    res.ok = false;
-    res.message = rep.message;
-    return res;
-  }
+  if (rep.status != reduce::ReduceStatus::ok) return failed_run(rep.message);
   res.stats.reduce_seconds = static_cast<double>(cpu_ticks(env.cpu_clock) - t_reduce) / 1e6;
   res.stats.reduction_cut = rep.cut;
   res.kernel = reduced.kernel_vertices();
@@ -68,14 +64,8 @@ RunResult run_clique_or_throw(const LoadedGraph& input, const SearchParams& para
   if (reduced.incumbent_weight >= params.para_opt) return res;
 
   const reduce::SubInstance& kernel = *reduced.parts[0];
-  bool no_memory = false;
-  std::unique_ptr<PartSearch> search = start_tabu<V>(kernel.graph, generator, params, env, no_memory);
-  if (!search) {
-    res.ok = false;
-    res.failed_part = 0;
-    res.message = engine::search_memory_message(V, kernel.graph);
-    return res;
-  }
+  std::unique_ptr<PartSearch> search = start_tabu<V>(kernel.graph, generator, params, env);
+  if (!search) return failed_run(engine::search_memory_message(V, kernel.graph));
   res.stats.searched_tabu = 1;
   res.stats.searched_vertices = kernel.vertex_count();
   auto in_input = [&](const std::vector<int>& set) {
@@ -143,19 +133,10 @@ RunResult run_clique_or_throw(const LoadedGraph& input, const SearchParams& para
   return res;
 }
 
-// The containers report a lack of memory by std::bad_alloc: it becomes
-// the result here.
 template <engine::Variant V>
 RunResult run_clique(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
                      engine::Generator generator, LayoutRequest layout) {
-  try {
-    return run_clique_or_throw<V>(input, params, env, generator, layout);
-  } catch (const std::bad_alloc&) {
-    RunResult res;
-    res.ok = false;
-    res.message = "cannot allocate memory for the reduced instance";
-    return res;
-  }
+  return catching_bad_alloc([&] { return run_clique_or_throw<V>(input, params, env, generator, layout); });
 }
 
 template RunResult run_clique<engine::Variant::mavu1>(const LoadedGraph&, const SearchParams&, const SearchEnv&,

@@ -73,7 +73,6 @@ struct Part {
   double weight = 0;
   std::unique_ptr<PartSearch> search;
   long share = 0;        // iterations the part's search may run
-  SliceState slice;
 };
 
 // Dynamic programming over a tree decomposition runs where an elimination
@@ -184,11 +183,7 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
   options.deadline = &reduce_deadline;
   reduce::Reduced reduced;
   const reduce::IndependentReport rep = reduce::reduce_independent_set(input, options, reduced);
-  if (!rep.ok) {
-    res.ok = false;
-    res.message = rep.message;
-    return res;
-  }
+  if (!rep.ok) return failed_run(rep.message);
   res.kernel = rep.kernel;
   res.stats.reduction_cut = rep.cut;
   res.stats.parts = static_cast<int>(reduced.parts.size());
@@ -220,11 +215,7 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
     const long t0 = cpu_ticks(env.cpu_clock);
     Deadline attempt = deadline.within(share);
     const SparseConflictGraph<uint32_t>* lists = part.lists.get(part.sub->graph);
-    if (lists == nullptr) {
-      res.ok = false;
-      res.message = "cannot allocate memory for the reduced instance";
-      return res;
-    }
+    if (lists == nullptr) return failed_run(kNoMemoryMessage);
     part.solved = exact_attempt(*lists, attempt, deadline, part.set, part.weight, res.stats);
     if (!deadline.unlimited()) pool = std::max(0.0, pool - static_cast<double>(cpu_ticks(env.cpu_clock) - t0) / 1e6);
   }
@@ -259,24 +250,13 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
     if (searched_locally(*part.sub)) {
       const SparseConflictGraph<uint32_t>* lists = part.lists.get(part.sub->graph);
       if (lists != nullptr) part.search = start_local(*lists, static_cast<unsigned>(params.para_seed), env.cpu_clock);
-      if (part.search == nullptr) {
-        res.ok = false;
-        res.failed_part = static_cast<int>(p);
-        res.message = local_search_memory_message(k);
-        return res;
-      }
+      if (part.search == nullptr) return failed_run(local_search_memory_message(k));
       res.stats.searched_local++;
     } else {
       SearchParams pp = part_params;
       pp.para_max_iter = static_cast<int>(part.share);
-      bool no_memory = false;
-      part.search = start_tabu<V>(part.sub->graph, generator, pp, part_env, no_memory);
-      if (part.search == nullptr) {
-        res.ok = false;
-        res.failed_part = static_cast<int>(p);
-        res.message = engine::search_memory_message(V, part.sub->graph);
-        return res;
-      }
+      part.search = start_tabu<V>(part.sub->graph, generator, pp, part_env);
+      if (part.search == nullptr) return failed_run(engine::search_memory_message(V, part.sub->graph));
       res.stats.searched_tabu++;
     }
   }
@@ -286,7 +266,7 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
       deadline.unlimited() ? deadline : deadline.within(std::max(0.0, deadline.remaining() - finish));
   Scheduler sched(search_deadline, env, params.para_opt, bound);
   for (Part& part : parts)
-    if (part.search) sched.add(part.search.get(), part.sub->vertex_count(), part.share, &part.slice);
+    if (part.search) sched.add(part.search.get(), part.sub->vertex_count(), part.share);
   sched.set_fixed(fixed);
   const ScheduleOutcome run = sched.run();
   res.iterations = run.iterations;
@@ -310,19 +290,10 @@ RunResult run_independent_or_throw(const LoadedGraph& input, const SearchParams&
   return res;
 }
 
-// The containers report a lack of memory by std::bad_alloc: it becomes
-// the result here.
 template <engine::Variant V>
 RunResult run_independent(const LoadedGraph& input, const SearchParams& params, const SearchEnv& env,
                           engine::Generator generator, LayoutRequest layout) {
-  try {
-    return run_independent_or_throw<V>(input, params, env, generator, layout);
-  } catch (const std::bad_alloc&) {
-    RunResult res;
-    res.ok = false;
-    res.message = "cannot allocate memory for the reduced instance";
-    return res;
-  }
+  return catching_bad_alloc([&] { return run_independent_or_throw<V>(input, params, env, generator, layout); });
 }
 
 template RunResult run_independent<engine::Variant::mavu1>(const LoadedGraph&, const SearchParams&, const SearchEnv&,

@@ -15,20 +15,19 @@ class TabuPart final : public PartSearch {
   explicit TabuPart(std::unique_ptr<engine::Session> s) : s_(std::move(s)) {}
   void run(Deadline& deadline, long max_iterations) override {
     s_->run_until(static_cast<int>(std::min<long>(max_iterations, INT_MAX)), deadline);
-    s_->best(best_);
   }
   double best_weight() const override { return s_->best_weight(); }
   long iterations() const override { return s_->iterations(); }
-  long best_iteration() const override { return best_.iteration; }
-  long best_ticks() const override { return best_.end_ticks; }
-  std::vector<int> best_set() const override { return best_.vertices; }
-  SearchKind kind() const override { return SearchKind::tabu; }
-
-  void sync() { s_->best(best_); }
+  long best_iteration() const override { return s_->best_iteration(); }
+  long best_ticks() const override { return s_->best_ticks(); }
+  std::vector<int> best_set() const override {
+    engine::BestSet best;
+    s_->best(best);
+    return std::move(best.vertices);
+  }
 
  private:
   std::unique_ptr<engine::Session> s_;
-  engine::BestSet best_;
 };
 
 // The local search runs in chunks of iterations; the clock is read after a
@@ -57,7 +56,6 @@ class LocalPart final : public PartSearch {
   long best_iteration() const override { return s_.best_iteration(); }
   long best_ticks() const override { return best_ticks_; }
   std::vector<int> best_set() const override { return s_.best_set(); }
-  SearchKind kind() const override { return SearchKind::local; }
 
  private:
   ils::LocalSearch<uint32_t> s_;
@@ -69,20 +67,10 @@ class LocalPart final : public PartSearch {
 
 template <engine::Variant V>
 std::unique_ptr<PartSearch> start_tabu(const LoadedGraph& graph, engine::Generator generator, const SearchParams& params,
-                                       const SearchEnv& env, bool& out_of_memory) {
-  out_of_memory = false;
+                                       const SearchEnv& env) {
   std::unique_ptr<engine::Session> session;
-  if (engine::start_session<V>(generator, graph, params, env, session) != engine::RunStatus::ok) {
-    out_of_memory = true;
-    return nullptr;
-  }
-  auto part = std::unique_ptr<TabuPart>(new (std::nothrow) TabuPart(std::move(session)));
-  if (!part) {
-    out_of_memory = true;
-    return nullptr;
-  }
-  part->sync();
-  return part;
+  if (engine::start_session<V>(generator, graph, params, env, session) != engine::RunStatus::ok) return nullptr;
+  return std::unique_ptr<TabuPart>(new (std::nothrow) TabuPart(std::move(session)));
 }
 
 std::unique_ptr<PartSearch> start_local(const SparseConflictGraph<uint32_t>& lists, unsigned seed, clockid_t clock) {
@@ -92,8 +80,8 @@ std::unique_ptr<PartSearch> start_local(const SparseConflictGraph<uint32_t>& lis
 }
 
 template std::unique_ptr<PartSearch> start_tabu<engine::Variant::mavu1>(const LoadedGraph&, engine::Generator,
-                                                                        const SearchParams&, const SearchEnv&, bool&);
+                                                                        const SearchParams&, const SearchEnv&);
 template std::unique_ptr<PartSearch> start_tabu<engine::Variant::mavu2>(const LoadedGraph&, engine::Generator,
-                                                                        const SearchParams&, const SearchEnv&, bool&);
+                                                                        const SearchParams&, const SearchEnv&);
 
 }  // namespace mavu::parts

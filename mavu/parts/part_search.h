@@ -16,12 +16,6 @@
 
 namespace mavu::parts {
 
-// Which search a part gets.
-enum class SearchKind {
-  tabu,   // the program's own search (mavu1 or mavu2), on the part's conflict graph in the layout chosen for it
-  local,  // the kernel local search, on the part's lists
-};
-
 class PartSearch {
  public:
   virtual ~PartSearch() = default;
@@ -34,16 +28,15 @@ class PartSearch {
   virtual long best_ticks() const = 0;
   // The best set in the part's numbering.
   virtual std::vector<int> best_set() const = 0;
-  virtual SearchKind kind() const = 0;
 };
 
 // The tabu search of variant V on `graph` (which must outlive it), with the
 // run's parameters (its seed and target; max_iterations bounds it too) and
-// environment (clock, progress lines, ticks).  Null with out_of_memory set
-// when its state does not fit.
+// environment (clock, progress lines, ticks).  Null when its state does not
+// fit.
 template <engine::Variant V>
 std::unique_ptr<PartSearch> start_tabu(const LoadedGraph& graph, engine::Generator generator, const SearchParams& params,
-                                       const SearchEnv& env, bool& out_of_memory);
+                                       const SearchEnv& env);
 
 // The kernel local search on `lists` (which must outlive it), seeded from
 // `seed`.  Null when its state does not fit.

@@ -23,7 +23,9 @@
 // clock), so the run ends close to its limit whatever the graph's shape.
 #pragma once
 
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/deadline.h"
@@ -49,7 +51,6 @@ struct RunStats {
 struct RunResult {
   bool ok = true;
   std::string message;       // when !ok: one line (without the file name) saying what did not fit
-  int failed_part = -1;      // the part whose search state did not fit (-1: none)
   std::vector<int> vertices; // the set, in input numbering
   double weight = 0;
   int best_iteration = 0;    // search iterations of all parts run when the set was found (0: before any search)
@@ -62,6 +63,28 @@ struct RunResult {
   long long kernel = 0;      // vertices left by the reduction (#kernel)
   RunStats stats;
 };
+
+// What a run says when its containers did not fit.
+inline constexpr const char* kNoMemoryMessage = "cannot allocate memory for the reduced instance";
+
+// A run that could not go on: `message` says what did not fit.
+inline RunResult failed_run(std::string message) {
+  RunResult res;
+  res.ok = false;
+  res.message = std::move(message);
+  return res;
+}
+
+// run(), with a lack of memory in the containers (std::bad_alloc) as the
+// result it gives.
+template <class Run>
+RunResult catching_bad_alloc(Run&& run) {
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    return failed_run(kNoMemoryMessage);
+  }
+}
 
 // The deadline of a run: its CPU-time limit (env's, or the parameters'
 // whole seconds) on env's clock counted from `start_ticks`, env's stop flag

@@ -69,26 +69,23 @@ double Scheduler::total() const {
   return t;
 }
 
+long Scheduler::iterations() const {
+  long c = 0;
+  for (const Item& it : items_) c += it.search->iterations();
+  return c;
+}
+
 void Scheduler::tick(int64_t now) {
   if (env_.tick == nullptr || now < next_tick_ns_) return;
-  long iterations = 0;
-  for (const Item& it : items_) iterations += it.search->iterations();
-  env_.tick(env_.tick_ctx, static_cast<int>(std::min<long>(iterations, INT32_MAX)), total(), deadline_.elapsed());
+  env_.tick(env_.tick_ctx, static_cast<int>(std::min<long>(iterations(), INT32_MAX)), total(), deadline_.elapsed());
   next_tick_ns_ = now + static_cast<int64_t>(env_.tick_seconds * 1e9) + cpu_clock_detail::coarse_lag_ns();
 }
 
 ScheduleOutcome Scheduler::run() {
   ScheduleOutcome out;
   // The starting sets (first constructions) count as found when the searches start.
-  out.best_ticks = 0;
   for (const Item& it : items_) out.best_ticks = std::max(out.best_ticks, it.search->best_ticks());
   double best = total();
-  long iterations = 0;
-  auto count = [&] {
-    long c = 0;
-    for (const Item& it : items_) c += it.search->iterations();
-    return c;
-  };
   if (env_.tick != nullptr) next_tick_ns_ = cpu_clock_detail::coarse_now_ns() + static_cast<int64_t>(env_.tick_seconds * 1e9);
   const double tick_slice = env_.tick != nullptr ? env_.tick_seconds : Deadline::kNoLimit;
   bool stop = best >= target_ || best >= bound_;
@@ -96,7 +93,7 @@ ScheduleOutcome Scheduler::run() {
     long long active_vertices = 0;
     int active = 0;
     for (const Item& it : items_)
-      if (!it.state->done) {
+      if (!it.done) {
         active_vertices += it.vertices;
         active++;
       }
@@ -106,24 +103,24 @@ ScheduleOutcome Scheduler::run() {
     const double round = active == 1 ? tick_slice
                                      : std::min({0.25, std::max(0.005, deadline_.remaining() / 20), tick_slice});
     for (Item& it : items_) {
-      if (it.state->done) continue;
+      if (it.done) continue;
       double turn = round;
-      if (active > 1) turn *= static_cast<double>(it.vertices) / static_cast<double>(active_vertices) * (it.state->idle < 2 ? 2 : 1);
+      if (active > 1) turn *= static_cast<double>(it.vertices) / static_cast<double>(active_vertices) * (it.idle < 2 ? 2 : 1);
       Deadline slice = deadline_.within(turn);
       const double before = it.search->best_weight();
       it.search->run(slice, it.share);
-      if (it.search->iterations() >= it.share) it.state->done = true;
+      if (it.search->iterations() >= it.share) it.done = true;
       if (it.search->best_weight() > before) {
-        it.state->idle = 0;
+        it.idle = 0;
         const double now_total = total();
         if (now_total > best) {
           best = now_total;
           out.best_iteration =
-              static_cast<int>(std::min<long>(count() - it.search->iterations() + it.search->best_iteration(), INT32_MAX));
+              static_cast<int>(std::min<long>(iterations() - it.search->iterations() + it.search->best_iteration(), INT32_MAX));
           out.best_ticks = it.search->best_ticks();
         }
       } else {
-        it.state->idle++;
+        it.idle++;
       }
       tick(cpu_clock_detail::coarse_now_ns());
       if (best >= target_ || best >= bound_) {
@@ -133,8 +130,7 @@ ScheduleOutcome Scheduler::run() {
       if (deadline_.expired()) break;
     }
   }
-  iterations = count();
-  out.iterations = static_cast<int>(std::min<long>(iterations, INT32_MAX));
+  out.iterations = static_cast<int>(std::min<long>(iterations(), INT32_MAX));
   for (const Item& it : items_) out.searched_weight += it.search->best_weight();
   out.limit_reached = deadline_.expired();
   out.wall_deadline_passed = cpu_clock_detail::coarse_now_ns() >= deadline_.wall_deadline_ns();

@@ -35,12 +35,6 @@ double set_weight(const double* weights, const std::vector<int>& set);
 // for the local search of a part of k vertices.
 std::string local_search_memory_message(long long k);
 
-// A searched part's turn-taking record.
-struct SliceState {
-  int idle = 0;       // turns since its best last improved
-  bool done = false;  // its iteration share is spent
-};
-
 struct ScheduleOutcome {
   double searched_weight = 0;  // the searched parts' best weights together
   int iterations = 0;          // iterations of all parts
@@ -61,9 +55,7 @@ class Scheduler {
  public:
   Scheduler(Deadline& deadline, const SearchEnv& env, double target, double bound)
       : deadline_(deadline), env_(env), target_(target), bound_(bound) {}
-  void add(PartSearch* search, int vertices, long share, SliceState* state) {
-    items_.push_back({search, vertices, share, state});
-  }
+  void add(PartSearch* search, int vertices, long share) { items_.push_back({search, vertices, share}); }
   void set_fixed(double w) { fixed_ = w; }
   ScheduleOutcome run();
 
@@ -72,9 +64,11 @@ class Scheduler {
     PartSearch* search;
     int vertices;
     long share;
-    SliceState* state;
+    int idle = 0;       // turns since its best last improved
+    bool done = false;  // its iteration share is spent
   };
   double total() const;
+  long iterations() const;
   void tick(int64_t now);
 
   Deadline& deadline_;
