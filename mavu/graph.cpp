@@ -130,27 +130,24 @@ Graph read_edges(int n, std::span<const std::pair<int, int>> edges, std::span<co
   auto edge_position = [&](size_t k) { return static_cast<long long>(edge_of.empty() ? k : edge_of[k]); };
 
   LoadedGraph& g = data->primary;
-  if (independent_set) {
-    g.layout = choose_layout(searched, static_cast<long long>(edges.size()), LayoutRequest::automatic);
-  } else {
-    g.input_graph = true;
-    g.layout = searched <= kMaxVertices16 ? GraphLayout::sparse16 : GraphLayout::sparse32;
-  }
+  // A clique graph is kept as its edge lists (the reduction reads them);
+  // a conflict graph in the layout the programs would choose.
+  g.input_graph = !independent_set;
+  g.layout = choose_layout(searched, static_cast<long long>(edges.size()),
+                           independent_set ? LayoutRequest::automatic : LayoutRequest::sparse);
   if (g.layout == GraphLayout::sparse16)
     return sparse_independent(data, g.sparse16, searched, edges, weights.data(), edge_of);
   if (g.layout == GraphLayout::sparse32)
     return sparse_independent(data, g.sparse32, searched, edges, weights.data(), edge_of);
-  auto build = [&](auto&& b) {
-    if (!b.begin(searched, static_cast<long long>(edges.size())))
-      return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-    for (int v = 0; v < searched; v++) b.set_weight(v, weights[static_cast<size_t>(v)]);
-    for (size_t k = 0; k < edges.size(); k++)
-      if (!b.add_edge(edges[k].first, edges[k].second))
-        return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", edge_position(k)));
-    if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
-    return built_graph(data);
-  };
-  return build(DenseGraphBuilder<InstanceMode::independent_set>(g.dense));
+  DenseGraphBuilder<InstanceMode::independent_set> b(g.dense);
+  if (!b.begin(searched, static_cast<long long>(edges.size())))
+    return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  for (int v = 0; v < searched; v++) b.set_weight(v, weights[static_cast<size_t>(v)]);
+  for (size_t k = 0; k < edges.size(); k++)
+    if (!b.add_edge(edges[k].first, edges[k].second))
+      return failed_graph(Status::invalid_input, format("edge %lld repeats an earlier edge", edge_position(k)));
+  if (!b.finish()) return failed_graph(Status::out_of_memory, "cannot allocate memory for the graph");
+  return built_graph(data);
 }
 
 }  // namespace
