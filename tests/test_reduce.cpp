@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 
+#include "mavu/parts/run.h"
 #include "mavu/reduce/clique.h"
 #include "support.h"
 
@@ -142,19 +143,17 @@ TEST_P(Reduction, KeepsTheOptimum) {
         visit_layout(part.graph, [&](const auto& kg) { return brute_force(k, kw, [&](int i, int j) { return !kg.conflict(i, j); }); });
     EXPECT_NEAR(std::max(kernel_opt, r.incumbent_weight), opt, 1e-9);
 
-    // A proof never claims a weight the optimum exceeds (finish() asks again
-    // with the weight it found).
+    // A proof never claims a weight the optimum exceeds (a reduced run asks
+    // again with the weight it found).
     if (f.weights != 2 && r.incumbent_weight < opt) {
       EXPECT_FALSE(r.bound_check(opt - 1));
     }
-    // Through the pipeline, with the unchanged search on the kernel.
+    // Through the reduced run, with the unchanged search on the kernel.
     SearchParams params;
     params.para_max_iter = 20000;
-    const mavu::reduce::Outcome out = mavu::reduce::finish(r, 0, [&](const LoadedGraph& kg, mavu::engine::BestSet& best) {
-      return mavu::engine::run<mavu::engine::Variant::mavu1>(mavu::engine::Generator::own, kg, params, SearchEnv{},
-                                                             best) == mavu::engine::RunStatus::ok;
-    });
-    ASSERT_EQ(out.failed_part, -1);
+    const mavu::parts::RunResult out = mavu::parts::run_clique<mavu::engine::Variant::mavu1>(
+        input, params, SearchEnv{}, mavu::engine::Generator::own, LayoutRequest::automatic);
+    ASSERT_TRUE(out.ok) << out.message;
     EXPECT_NEAR(out.weight, opt, 1e-9);
     EXPECT_TRUE(mavu::reduce::check_clique(input, out.vertices.data(), static_cast<int>(out.vertices.size()),
                                            out.weight, 1e-9));

@@ -32,9 +32,9 @@
 //               with a better weight known; used after the search to prove
 //               its set optimal).
 //
-// Clique mode is the case of one part and no decided vertex.  finish() runs
-// the search on every part, lifts, and keeps the heavier of the lifted set
-// and the incumbent.
+// Clique mode is the case of one part and no decided vertex.  The reduced
+// runs (mavu/parts) search or solve every part, lift, and keep the heavier of
+// the lifted set and the incumbent.
 #pragma once
 
 #include <functional>
@@ -43,7 +43,6 @@
 #include <string>
 #include <vector>
 
-#include "mavu/engine.h"
 #include "readers/loader.h"
 
 namespace mavu::reduce {
@@ -78,60 +77,5 @@ struct Reduced {
 
 // The default lifting: decided vertices plus every part set through its map.
 std::vector<int> lift_by_map(const Reduced& r, const std::vector<std::vector<int>>& part_sets);
-
-// The outcome of a reduced run, in original vertex numbers.
-struct Outcome {
-  std::vector<int> vertices;  // the set; the search's recording order for each part, then decided
-  double weight = 0;
-  int iteration = 0;       // the search's best iteration (0: the incumbent of the reduction)
-  long end_ticks = 0;      // CPU-clock ticks when it was found
-  long start_ticks = 0;    // CPU-clock ticks at the start of the measure (loading and reduction included)
-  bool from_search = false;
-  bool optimal = false;    // proven optimal
-  int failed_part = -1;    // the part whose search could not run (memory); -1: none
-};
-
-// Runs `search(part_graph, best)` -> bool on every part (in order; false:
-// the search could not run, and finish() returns at once with failed_part
-// set), lifts the part sets, and keeps the heavier of the lifted set and the
-// incumbent (the incumbent on a tie: it was found first).  The result is
-// proven optimal when the reduction was exact and no part was left, or when
-// bound_check accepts its weight.
-template <class Search>
-Outcome finish(const Reduced& r, long start_ticks, Search&& search) {
-  Outcome out;
-  out.start_ticks = start_ticks;
-  out.vertices = r.incumbent;
-  out.weight = r.incumbent_weight;
-  out.end_ticks = r.incumbent_ticks;
-  if (r.parts.empty() && r.decided.empty()) {
-    out.optimal = r.exact;
-    return out;
-  }
-  std::vector<std::vector<int>> sets;
-  double weight = r.decided_weight;
-  int iteration = 0;
-  long end_ticks = r.incumbent_ticks;
-  for (size_t p = 0; p < r.parts.size(); p++) {
-    engine::BestSet best;
-    if (!search(r.parts[p]->graph, best)) {
-      out.failed_part = static_cast<int>(p);
-      return out;
-    }
-    sets.push_back(std::move(best.vertices));
-    weight += best.weight;
-    iteration = best.iteration;
-    end_ticks = best.end_ticks;
-  }
-  if (weight > out.weight) {
-    out.vertices = r.lift ? r.lift(r, sets) : lift_by_map(r, sets);
-    out.weight = weight;
-    out.iteration = iteration;
-    out.end_ticks = end_ticks;
-    out.from_search = true;
-  }
-  out.optimal = (r.exact && r.parts.empty()) || (r.bound_check && r.bound_check(out.weight));
-  return out;
-}
 
 }  // namespace mavu::reduce
