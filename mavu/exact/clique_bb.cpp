@@ -282,13 +282,6 @@ struct CliqueBB::State {
     sweep = false;
   }
 
-  void record(const int* clique, int count, double weight) {
-    lower = weight;
-    best.clear();
-    for (int i = 0; i < count; i++) best.push_back(orig[static_cast<size_t>(clique[i])]);
-    sweep = true;
-  }
-
   // ---- one subproblem -----------------------------------------------------
 
   // Searches the cliques whose first vertex is v; false when the deadline
@@ -302,7 +295,7 @@ struct CliqueBB::State {
       if (u > v && alive[static_cast<size_t>(u)]) L.push_back(u);
     }
     const double wv = std::max(0.0, w[static_cast<size_t>(v)]);
-    if (w[static_cast<size_t>(v)] > lower) record(&v, 1, w[static_cast<size_t>(v)]);
+    if (w[static_cast<size_t>(v)] > lower) record_path(0, w[static_cast<size_t>(v)]);
     const int s0 = static_cast<int>(L.size());
     if (s0 == 0) return true;
     const int W0 = words_for(s0);
@@ -486,6 +479,13 @@ struct CliqueBB::State {
   // The bound of the node with candidates C that must beat t: the vertices
   // it cannot absorb go to B.  True when the deadline expired.
   bool colour(const Word* C, double t, Word* B) {
+    return opt.maxsat_rounds > 0 ? colour_as<true>(C, t, B) : colour_as<false>(C, t, B);
+  }
+
+  // colour(); with MaxSAT the sets' members (M, count, member_of) are kept
+  // for the propagation, without it they are not needed.
+  template <bool MaxSat>
+  bool colour_as(const Word* C, double t, Word* B) {
     std::fill(B, B + W, 0);
     int K = 0;
     double ub = 0;
@@ -494,8 +494,11 @@ struct CliqueBB::State {
       for (Word cw = C[q]; cw; cw &= cw - 1) {
         const int v = q * 64 + std::countr_zero(cw);
         double r = sw[static_cast<size_t>(v)];
-        Word* mv = member_of.data() + static_cast<size_t>(v) * static_cast<size_t>(KW);
-        std::fill(mv, mv + KW, 0);
+        Word* mv = nullptr;  // v's sets, with MaxSat
+        if constexpr (MaxSat) {
+          mv = member_of.data() + static_cast<size_t>(v) * static_cast<size_t>(KW);
+          std::fill(mv, mv + KW, 0);
+        }
         int nj = 0;
         for (int j = 0; j < K && r > 0; j++)
           if (Wt[static_cast<size_t>(j)] > 0 && test(F.data() + static_cast<size_t>(j) * static_cast<size_t>(W), v)) {
@@ -507,31 +510,32 @@ struct CliqueBB::State {
           if (ub + r + margin <= t) {
             Wt[static_cast<size_t>(K)] = r;
             ub += r;
-          } else if (opt.maxsat_rounds <= 0 || !absorb(v, r, nj, K, ub, t, units)) {
+          } else if (!MaxSat || !absorb(v, r, nj, K, ub, t, units)) {
             B[q] |= bit(v);
             continue;
           }
-          Word* m = M.data() + static_cast<size_t>(K) * static_cast<size_t>(W);
           Word* f = F.data() + static_cast<size_t>(K) * static_cast<size_t>(W);
           const Word* rv = row(v);
-          for (int x = 0; x < W; x++) {
-            m[x] = 0;
-            f[x] = C[x] & ~rv[x];
+          for (int x = 0; x < W; x++) f[x] = C[x] & ~rv[x];
+          if constexpr (MaxSat) {
+            Word* m = M.data() + static_cast<size_t>(K) * static_cast<size_t>(W);
+            std::fill(m, m + W, 0);
+            m[q] = bit(v);
+            count[static_cast<size_t>(K)] = 1;
+            mv[K >> 6] |= bit(K);
           }
-          m[q] = bit(v);
-          count[static_cast<size_t>(K)] = 1;
-          mv[K >> 6] |= bit(K);
           K++;
           units += W;
         }
         const Word* rv = row(v);
         for (int i = 0; i < nj; i++) {
           const size_t j = static_cast<size_t>(join[static_cast<size_t>(i)]);
-          Word* m = M.data() + j * static_cast<size_t>(W);
           Word* f = F.data() + j * static_cast<size_t>(W);
-          m[q] |= bit(v);
-          count[j]++;
-          mv[j >> 6] |= bit(static_cast<int>(j));
+          if constexpr (MaxSat) {
+            M[j * static_cast<size_t>(W) + static_cast<size_t>(q)] |= bit(v);
+            count[j]++;
+            mv[j >> 6] |= bit(static_cast<int>(j));
+          }
           for (int x = 0; x < W; x++) f[x] &= ~rv[x];
         }
         units += static_cast<long>(nj) * W;
