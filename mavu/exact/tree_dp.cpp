@@ -518,15 +518,18 @@ EliminationOrder find_order(const SparseConflictGraph<uint32_t>& g, Ordering heu
   return best;
 }
 
-TreeDpResult solve(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, const TreeDpOptions& options) {
+int width_limit(const TreeDpOptions& options) { return std::clamp(options.max_width, 0, kTreeDpWidthCeiling); }
+
+TreeDpResult solve_along(const SparseConflictGraph<uint32_t>& g, const EliminationOrder& order, Deadline& deadline,
+                         const TreeDpOptions& options) {
   TreeDpResult result;
-  const int max_width = std::clamp(options.max_width, 0, kTreeDpWidthCeiling);
-  EliminationOrder order = find_order(g, options.ordering, max_width, deadline);
+  const int max_width = width_limit(options);
   result.width = order.width;
-  if (order.status == OrderStatus::abandoned) return result;
-  if (order.status == OrderStatus::too_wide) {
-    result.status = TreeDpStatus::too_wide;
-    return result;
+  switch (order.status) {
+    case OrderStatus::ok: break;
+    case OrderStatus::abandoned: return result;
+    case OrderStatus::too_wide: result.status = TreeDpStatus::too_wide; return result;
+    case OrderStatus::no_memory: result.status = TreeDpStatus::no_memory; return result;
   }
   const Plan plan = make_plan(g, order.order);
   if (plan.width > max_width) {  // the scopes never exceed the order's width; kept as a guard
@@ -557,8 +560,13 @@ EliminationOrder elimination_order(const SparseConflictGraph<uint32_t>& g, Order
 }
 
 TreeDpResult solve_tree_dp(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, const TreeDpOptions& options) {
+  return solve_tree_dp(g, elimination_order(g, options.ordering, width_limit(options), deadline), deadline, options);
+}
+
+TreeDpResult solve_tree_dp(const SparseConflictGraph<uint32_t>& g, const EliminationOrder& order, Deadline& deadline,
+                           const TreeDpOptions& options) {
   try {
-    return solve(g, deadline, options);
+    return solve_along(g, order, deadline, options);
   } catch (const std::bad_alloc&) {
     TreeDpResult result;
     result.status = TreeDpStatus::no_memory;

@@ -107,4 +107,9 @@ struct TreeDpResult {
 TreeDpResult solve_tree_dp(const SparseConflictGraph<uint32_t>& g, Deadline& deadline,
                            const TreeDpOptions& options = {});
 
+// The same along `order`, an order of g that elimination_order() gave
+// (options.ordering is then not used).
+TreeDpResult solve_tree_dp(const SparseConflictGraph<uint32_t>& g, const EliminationOrder& order, Deadline& deadline,
+                           const TreeDpOptions& options = {});
+
 }  // namespace mavu::exact

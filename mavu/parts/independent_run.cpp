@@ -141,7 +141,7 @@ bool exact_attempt(const SparseConflictGraph<uint32_t>& g, Deadline& deadline, c
     exact::TreeDpOptions options;
     options.max_width = kDpMaxWidth;
     Deadline dp = run.within(std::min(dp_allowed, std::max(deadline.remaining(), kDpMargin * dp_seconds)));
-    exact::TreeDpResult r = exact::solve_tree_dp(g, dp, options);
+    exact::TreeDpResult r = exact::solve_tree_dp(g, order, dp, options);
     if (r.status == exact::TreeDpStatus::solved) {
       set = std::move(r.set);
       weight = r.weight;
