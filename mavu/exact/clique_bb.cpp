@@ -6,6 +6,8 @@
 #include <cmath>
 #include <new>
 
+#include "graph/degeneracy.h"
+
 namespace mavu::exact {
 
 namespace {
@@ -151,44 +153,8 @@ struct CliqueBB::State {
     }
     std::vector<int>().swap(local);
     // Degeneracy order by bucket peeling (least remaining degree first).
-    std::vector<int> deg(static_cast<size_t>(k)), bin, pos(static_cast<size_t>(k)), vert(static_cast<size_t>(k));
-    int max_deg = 0;
-    for (int i = 0; i < k; i++) {
-      deg[static_cast<size_t>(i)] = static_cast<int>(off0[static_cast<size_t>(i) + 1] - off0[static_cast<size_t>(i)]);
-      max_deg = std::max(max_deg, deg[static_cast<size_t>(i)]);
-    }
-    bin.assign(static_cast<size_t>(max_deg) + 2, 0);
-    for (int i = 0; i < k; i++) bin[static_cast<size_t>(deg[static_cast<size_t>(i)])]++;
-    for (int d = 0, start = 0; d <= max_deg; d++) {
-      const int c = bin[static_cast<size_t>(d)];
-      bin[static_cast<size_t>(d)] = start;
-      start += c;
-    }
-    for (int i = 0; i < k; i++) {
-      pos[static_cast<size_t>(i)] = bin[static_cast<size_t>(deg[static_cast<size_t>(i)])]++;
-      vert[static_cast<size_t>(pos[static_cast<size_t>(i)])] = i;
-    }
-    for (int d = max_deg; d > 0; d--) bin[static_cast<size_t>(d)] = bin[static_cast<size_t>(d) - 1];
-    bin[0] = 0;
-    for (int p = 0; p < k; p++) {
-      const int i = vert[static_cast<size_t>(p)];
-      for (long long e = off0[static_cast<size_t>(i)]; e < off0[static_cast<size_t>(i) + 1]; e++) {
-        const int u = adj0[static_cast<size_t>(e)];
-        const int du = deg[static_cast<size_t>(u)];
-        if (du > deg[static_cast<size_t>(i)]) {
-          const int pu = pos[static_cast<size_t>(u)], pw = bin[static_cast<size_t>(du)];
-          const int x = vert[static_cast<size_t>(pw)];
-          if (u != x) {
-            pos[static_cast<size_t>(u)] = pw;
-            vert[static_cast<size_t>(pu)] = x;
-            pos[static_cast<size_t>(x)] = pu;
-            vert[static_cast<size_t>(pw)] = u;
-          }
-          bin[static_cast<size_t>(du)]++;
-          deg[static_cast<size_t>(u)]--;
-        }
-      }
-    }
+    std::vector<int> deg, bin, pos, vert;
+    core_peeling(k, off0.data(), adj0.data(), deg, vert, pos, bin);
     // Renumber by position; lists ascending.
     orig.assign(static_cast<size_t>(k), 0);
     w.assign(static_cast<size_t>(k), 0);

@@ -713,14 +713,12 @@ bool MwisReduction::edge_rules(int v) {
     // given up as soon as the sum passes w(v) (usually after two lists).
     // Unless v outweighs its two heaviest neighbours together, they must
     // share a clique: adjacent (tested first on the shorter list).
-    int h1 = -1, h2 = -1;
-    for (int u : scratch_) {
-      if (h1 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h1)].w) h2 = h1, h1 = u;
-      else if (h2 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h2)].w) h2 = u;
-    }
+    int h2 = -1;  // the heaviest neighbour but `heaviest`
+    for (int u : scratch_)
+      if (u != heaviest && (h2 < 0 || vx_[static_cast<size_t>(u)].w > vx_[static_cast<size_t>(h2)].w)) h2 = u;
     bool viable = true;
-    if (d >= 2 && vx_[sv].w < vx_[static_cast<size_t>(h1)].w + vx_[static_cast<size_t>(h2)].w) {
-      viable = adjacent(h1, h2);
+    if (d >= 2 && vx_[sv].w < vx_[static_cast<size_t>(heaviest)].w + vx_[static_cast<size_t>(h2)].w) {
+      viable = adjacent(heaviest, h2);
     }
     for (int i = 0; viable && i < d; i++) pos_[static_cast<size_t>(scratch_[static_cast<size_t>(i)])] = i;
     cliques_.clear();
