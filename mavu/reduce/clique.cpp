@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "graph/degeneracy.h"
 #include "graph/heap_array.h"
 #include "readers/graph_builder.h"
 
@@ -38,6 +39,8 @@ class CliquePeeler {
   CliquePeeler(const Graph& g, clockid_t clock, Deadline* deadline)
       : g_(g), n_(g.n_vertex), clock_(clock), deadline_(deadline) {}
 
+  // Whether the deadline has stopped the peeling (no clock read).
+  bool was_cut() const { return cut_; }
   // True once the deadline has expired: polled every few thousand list
   // entries walked; the peeling then stops where it is.
   bool cut() {
@@ -302,50 +305,7 @@ class CliquePeeler {
   // Core numbers of the local graph, core_[i] (bucket peeling in order of
   // degree; vert_ keeps the peeling order).
   void core_numbers() {
-    const size_t k = lvert_.size();
-    core_.assign(k, 0);
-    int max_deg = 0;
-    for (size_t i = 0; i < k; i++) {
-      core_[i] = ldegree(static_cast<int>(i));
-      max_deg = std::max(max_deg, core_[i]);
-    }
-    bin_.assign(static_cast<size_t>(max_deg) + 1, 0);
-    for (size_t i = 0; i < k; i++) bin_[static_cast<size_t>(core_[i])]++;
-    int start = 0;
-    for (int d = 0; d <= max_deg; d++) {
-      const int c = bin_[static_cast<size_t>(d)];
-      bin_[static_cast<size_t>(d)] = start;
-      start += c;
-    }
-    pos_.assign(k, 0);
-    vert_.assign(k, 0);
-    for (size_t i = 0; i < k; i++) {
-      pos_[i] = bin_[static_cast<size_t>(core_[i])]++;
-      vert_[static_cast<size_t>(pos_[i])] = static_cast<int>(i);
-    }
-    for (int d = max_deg; d > 0; d--) bin_[static_cast<size_t>(d)] = bin_[static_cast<size_t>(d) - 1];
-    bin_[0] = 0;
-    for (size_t p = 0; p < k; p++) {
-      const int i = vert_[p];
-      const int* a = ladj(i);
-      for (int e = 0; e < ldegree(i); e++) {
-        const int iu = a[e];
-        if (core_[static_cast<size_t>(iu)] > core_[static_cast<size_t>(i)]) {
-          const int du = core_[static_cast<size_t>(iu)];
-          const int pu = pos_[static_cast<size_t>(iu)];
-          const int pw = bin_[static_cast<size_t>(du)];
-          const int w = vert_[static_cast<size_t>(pw)];
-          if (iu != w) {
-            pos_[static_cast<size_t>(iu)] = pw;
-            vert_[static_cast<size_t>(pu)] = w;
-            pos_[static_cast<size_t>(w)] = pu;
-            vert_[static_cast<size_t>(pw)] = iu;
-          }
-          bin_[static_cast<size_t>(du)]++;
-          core_[static_cast<size_t>(iu)]--;
-        }
-      }
-    }
+    core_peeling(static_cast<int>(lvert_.size()), loff_.data(), ladj_.data(), core_, vert_, pos_, bin_);
     colour();
   }
 
@@ -568,7 +528,7 @@ ReduceReport reduce_on(const SparseConflictGraph<V>& g, const CliqueOptions& opt
   out.incumbent_weight = peeler->best();
   out.incumbent_ticks = peeler->best_ticks();
   out.exact = true;
-  rep.cut = peeler->cut();
+  rep.cut = peeler->was_cut();
   if (rep.cut) {
     rep.kernel = static_cast<long long>(peeler->alive().size());
     return rep;
