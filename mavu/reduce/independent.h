@@ -4,11 +4,9 @@
 #pragma once
 
 #include <ctime>
-#include <limits>
 
 #include "core/cpu_clock.h"
 #include "core/deadline.h"
-#include "mavu/engine.h"
 #include "mavu/reduce/kernel.h"
 #include "mavu/reduce/mwis.h"
 #include "readers/loader.h"
